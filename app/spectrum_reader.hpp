@@ -1,0 +1,30 @@
+// Reading a spectrum file into the shared records: first as the binary
+// spectrum format (the "VARDE binary format" of the messages), and when the
+// file fails the binary test, again as two-column ASCII text. Both readers
+// write their messages and reports through the console.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace tarno {
+
+enum class BinaryReadResult {
+    success,             // spectrum record and header filled, frequency block reported
+    not_binary,          // header unreadable or date outside the binary test: try the ASCII reader
+    back_to_file_prompt, // message shown (and ENTER awaited where it pauses): bad frequency block,
+                         // too many points, unreadable counts or intensities, point count below 1
+};
+
+enum class AsciiReadResult {
+    success,             // spectrum record filled and reported (and linearised when needed)
+    failure,             // failure report shown: back to the file prompt
+};
+
+// Reads the open file (positioned at its start) as a binary spectrum.
+BinaryReadResult read_binary_spectrum(std::FILE* file);
+
+// Reads `path` as two-column ASCII; shows its report or the failure report.
+AsciiReadResult read_ascii_spectrum(const std::string& path);
+
+}  // namespace tarno

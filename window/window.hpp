@@ -1,0 +1,143 @@
+// The graphics window layer: one window that is both a text console and a
+// drawing surface. Every screen of the program goes through these routines;
+// nothing above this layer knows about SDL, FreeType or fontconfig.
+//
+// What a reader must know first:
+//  - Colours are palette indices 0..15 (classic PC order, see palette_rgb()).
+//  - Pixel coordinates are relative to the top-left of the current viewport;
+//    world coordinates map linearly onto the viewport (set_world_window).
+//  - Text positions are 1-based: row 1, column 1 is the top-left cell of a
+//    grid of text_rows x 80 cells covering the window.
+//  - Keys arrive as bytes from read_key(); an extended key is two bytes, a
+//    prefix 0 (function keys) or 224 (cursor block) and the PC scan code.
+//  - The canvas and console are guarded by one lock inside the layer; every
+//    routine here may be called from the program thread while the backend
+//    presents frames. read_key() may be called from any thread.
+//  - The program ends through end_program(), which unwinds the program thread
+//    (it throws ProgramEnded) back to the backend that started it.
+//
+// Sections:
+//   [SECTION] Types
+//   [SECTION] Window and console
+//   [SECTION] Keys
+//   [SECTION] Graphics
+//   [SECTION] Fonts
+//   [SECTION] Services (time, tones, dialogs, random numbers, program end)
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarno {
+
+// [SECTION] Types --------------------------------------------------------------
+struct Rgb {
+    uint8_t r, g, b;
+    bool operator==(const Rgb&) const = default;
+};
+
+constexpr int UNIT_CONSOLE = 0;     // the drawing window as console output
+constexpr int UNIT_KEYBOARD = 5;    // the drawing window as keyboard input
+constexpr int UNIT_FRAME = -1;      // the frame window around the drawing window
+
+constexpr int WRITE_MODE_COPY = 3;  // pixel takes the graphics colour
+constexpr int WRITE_MODE_XOR = 4;   // pixel RGB exclusive-or palette RGB
+
+constexpr int RECTANGLE_BORDER = 2; // fill_rectangle_world: outline only
+constexpr int RECTANGLE_FILL = 3;   // fill_rectangle_world: filled
+
+constexpr int KEY_PREFIX_FUNCTION = 0;   // prefix byte of function keys
+constexpr int KEY_PREFIX_CURSOR = 224;   // prefix byte of cursor-block keys
+
+// What configure_window is asked for; the layer may adjust fields and leaves
+// the values it used in the record.
+struct WindowConfig {
+    int16_t pixel_width;        // client area width (pixels)
+    int16_t pixel_height;       // client area height (pixels)
+    int16_t text_columns;       // 80
+    int16_t text_rows;          // 30 or 17
+    int16_t colour_count;       // -1 = layer default, 0 = not set
+    int32_t font_size;          // -2 = use the extended font fields, 0 = not set
+    std::string title;          // caption ("" or " ": none)
+    std::string font_name;      // console face, e.g. "Courier New"
+    int32_t font_extended_size; // -1 = fit the cell, 0 = not set
+    int32_t font_attributes;    // sum of attribute flags from the configuration file
+};
+
+struct WindowRect {
+    int x, y, width, height;    // pixels
+};
+
+struct CalendarDate { int year, month, day; };
+struct ClockTime { int hour, minute, second, hundredths; };
+
+// Thrown by end_program() (and by read_key() when the window is being closed
+// or a headless key script has run out); caught only by the backend runner.
+struct ProgramEnded {
+    int status;                 // process exit status
+    bool script_exhausted;      // headless: the test's key script ran out
+};
+
+// [SECTION] Window and console -------------------------------------------------
+bool configure_window(WindowConfig& config);         // sets size and text grid; false when the request was adjusted (config then holds what was used)
+WindowRect get_window_size(int which);               // which: UNIT_FRAME or UNIT_CONSOLE; pixels
+void set_window_size(int which, WindowRect rect);    // moves/resizes; the drawing area follows the frame
+int native_window_handle(int unit);                  // handle that another thread can post a character to
+void send_character(int handle, uint8_t character);  // posts a keystroke to that window (reaches a pending read_key)
+void focus_window(int unit);                         // gives the keyboard focus to the drawing window
+int clear_screen(int area);                          // 0 window, 1 viewport, 2 text window; fills with the background colour; -1 refused
+bool show_text_cursor(bool on);                      // shows/hides the blinking text cursor; returns the previous state
+void set_text_position(int row, int column);         // 1-based; where console text goes next
+int text_row();                                      // current text position, row
+int text_column();                                   // current text position, column
+void write_text(std::string_view text);              // writes at the text position without a line break
+void console_write(std::string_view line);           // writes a line and moves to column 1 of the next row (scrolls past the last)
+std::string console_read_line();                     // reads one typed line (echo, backspace, ENTER), without the ENTER
+void pause_until_enter();                            // writes a pause line and waits for ENTER
+void set_exit_behaviour(int behaviour);              // 1 ask before closing, 2 close after 20 ms, 3 keep open
+void delete_menu(int menu, int item);                // no menus here: nothing to remove
+void menu_action(int action);                        // no menus here: nothing to do
+
+// [SECTION] Keys ----------------------------------------------------------------
+int read_key();                                      // waits for one byte (0..255), no echo; any thread
+bool pass_direction_keys(bool on);                   // direction and function keys reach read_key; returns the previous setting
+void set_file_arguments(std::vector<std::string> arguments); // command-line file names, queue shared by all blank-name opens
+std::optional<std::string> next_file_argument();     // the next queued name (also files dropped on the window), if any
+
+// [SECTION] Graphics ------------------------------------------------------------
+Rgb palette_rgb(int index);                          // colour of a palette index (clamped to 0..15)
+int set_color(int index);                            // graphics colour; >= 16 -> 15, < 0 -> 0; returns the previous
+int set_text_color(int index);                       // console text colour, same rules; returns the previous
+int set_background_color(int index);                 // outside 0..255 refused (kept); returns the previous
+void set_viewport(int x1, int y1, int x2, int y2);   // clipping and origin rectangle (window pixels, inclusive)
+bool set_world_window(bool inverted, double x1, double y1, double x2, double y2); // false (no change) when x1 = x2 or y1 = y2
+void move_to(int x, int y);                          // viewport pixels
+void line_to(int x, int y);                          // line in colour, style and mode; end point not drawn
+void move_to_world(double x, double y);
+void line_to_world(double x, double y);
+void fill_rectangle_world(int control, double x1, double y1, double x2, double y2); // RECTANGLE_FILL or RECTANGLE_BORDER
+void flood_fill(int x, int y, int border_color);     // viewport pixels; fills up to the border colour
+void set_line_style(uint16_t mask);                  // 0xFFFF solid, 0xEEEE dashed, 0x9999 dotted
+int set_write_mode(int mode);                        // WRITE_MODE_COPY or WRITE_MODE_XOR; returns the previous
+
+// [SECTION] Fonts ---------------------------------------------------------------
+int init_fonts();                                    // number of installed faces found (negative on failure)
+int select_font(std::string_view description);       // e.g. "t'Arial'h75w25ei"; negative when nothing matches
+void draw_text(std::string_view text);               // at the graphics position (top-left), advancing it by the width
+
+// [SECTION] Services ------------------------------------------------------------
+void beep(int frequency_hz, int duration_ms);        // a tone; without sound it still takes its time
+void sleep_ms(int milliseconds);
+CalendarDate current_date();
+ClockTime current_time();
+void set_dialog_filter(std::string_view filter);     // " All Files (*.*), *.*; ..." pairs, each ended by ';'
+std::optional<std::string> select_file(std::string_view caption); // chosen path, nothing when cancelled
+bool ask_yes_no(std::string_view caption, std::string_view message); // message box with Yes and No
+double random_uniform();                             // uniform in [0, 1)
+void seed_random(int seed);                          // -1 seeds from the clock
+[[noreturn]] void end_program(int status);           // ends the program (throws ProgramEnded)
+
+}  // namespace tarno
