@@ -41,6 +41,5 @@ std::string padded(std::string_view text, size_t width); // cut or blank padded 
 // Both '/' and '\' separate directories.
 std::string_view directory_part(std::string_view path); // up to and including the last separator ("" when none)
 std::string_view name_part(std::string_view path);      // what follows the last separator
-std::string_view base_name(std::string_view path);      // name_part without its last extension ("run5.dat" -> "run5")
 
 }  // namespace tarno
