@@ -6,7 +6,7 @@
 
 #include "app/spectrum_format.hpp"
 #include "app/spectrum_writer.hpp"
-#include "common/output_file.hpp"
+#include "common/staged_file.hpp"
 
 namespace tarno {
 
@@ -83,9 +83,9 @@ WriteStatus write_binary_spectrum(std::FILE* file, const SpectrumHeader& fields,
 WriteStatus write_binary_spectrum_file(const std::string& path, const SpectrumHeader& fields,
                                        std::span<const int16_t> intensities, int16_t stored_min, int16_t stored_max,
                                        double freq_first, double freq_last, double freq_step) {
-    OutputFile out;
-    if (!out.open(path)) return WriteStatus{false, out.error()};
-    WriteStatus status = write_binary_spectrum(out.handle(), fields, intensities, stored_min, stored_max,
+    StagedFile out(path, StagedFile::Mode::replace);
+    if (!out.is_open()) return WriteStatus{false, out.error()};
+    WriteStatus status = write_binary_spectrum(out.stream(), fields, intensities, stored_min, stored_max,
                                                freq_first, freq_last, freq_step);
     if (!status) return WriteStatus{false, path + ": " + status.message};
     if (!out.commit()) return WriteStatus{false, out.error()};
