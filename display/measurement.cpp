@@ -26,10 +26,9 @@
 #include "app/records.hpp"          // the spectrum
 #include "common/fields.hpp"        // fixed-width result fields
 #include "display/display_state.hpp"
-#include "display/frame.hpp"        // MARSCA and the cursor line of a frame
+#include "display/frame.hpp"        // the pieces of a frame: curve, box, cursor, markers, MARSCA
 #include "display/linked_state.hpp" // linked indicator and offset marker in the redraw
 #include "display/messages.hpp"     // the message rows
-#include "display/point_index.hpp"  // frequency and intensity of indices beyond the spectrum
 #include "processing/peakf.hpp"
 #include "window/window.hpp"
 
@@ -244,46 +243,6 @@ static void draw_world_line(double x1, double y1, double x2, double y2) {
     line_to_world(x2, y2);
 }
 
-// A value of the view as a frame draws it: flat beyond the spectrum, held
-// within the vertical window.
-static double drawn_value(int32_t i) {
-    const DisplayState& d = display;
-    const double v = index_intensity(i);
-    return v < d.y_floor ? d.y_floor : (v > d.y_high ? d.y_high : v);
-}
-
-// The frame box around the data area.
-static void draw_box() {
-    const DisplayState& d = display;
-    move_to_world(d.view_low, d.y_high);
-    line_to_world(d.view_low, d.y_floor);
-    line_to_world(d.view_high, d.y_floor);
-    line_to_world(d.view_high, d.y_high);
-    line_to_world(d.view_low, d.y_high);
-}
-
-// The red strokes in the top right corner that show linked operation is on.
-static void draw_linked_strokes() {
-    const DisplayState& d = display;
-    const double pixel = (d.y_high - d.y_floor) / (screen.screen_height - 4 * screen.row_height);
-    const double stroke = 8 * (d.view_high - d.view_low) / (screen.screen_width - 4);
-    set_color(12);
-    for (int k = 1; k <= 10; ++k) draw_world_line(d.view_high - stroke, d.y_high - (k - 1) * pixel, d.view_high,
-                                                  d.y_high - (k - 1) * pixel);
-    set_color(COLOUR_CURVE);
-}
-
-// The dashed F8 marker at the partner's cursor plus the offset.
-static void draw_partner_marker() {
-    const DisplayState& d = display;
-    const double f = linked.partner_cursor + linked.marker_offset;
-    set_line_style(0xEEEE);
-    set_color(14);
-    draw_world_line(f, d.y_high, f, d.y_floor);
-    set_color(COLOUR_CURVE);
-    set_line_style(STYLE_SOLID);
-}
-
 // Clears the plot area and draws every point of the view, whatever the regime
 // of the last frame, then the frame's furniture.
 static void redraw_points() {
@@ -293,12 +252,11 @@ static void redraw_points() {
     set_color(COLOUR_CURVE);
     set_background_color(1);
     clear_screen(1);
-    move_to_world(d.view_low, drawn_value(d.first_index));
-    for (int32_t i = d.first_index + 1; i <= d.last_index; ++i) line_to_world(index_frequency(i), drawn_value(i));
-    if (linked.offset_marker_on) draw_partner_marker();
+    draw_every_point();
+    if (linked.offset_marker_on) draw_offset_marker();
     draw_cursor_line();
-    draw_box();
-    if (linked.linked_flag == 1) draw_linked_strokes();
+    draw_frame_box();
+    if (linked.linked_flag == 1) draw_linked_indicator();
     MARSCA(d.view_low, d.view_high);
 }
 

@@ -29,7 +29,7 @@ std::function<double(int)> gaussian(double base, double amp, double centre, doub
 }
 
 class Measurement : public ::testing::Test {
-protected:
+public:
     void SetUp() override {
         headless::start(800, 540);
         screen.screen_width = 799;
@@ -150,7 +150,7 @@ TEST_F(Measurement, refusals_show_their_message_and_change_nothing) {
          " ERROR: peak search ended outside the spectrum", true},
         {"rising to the edge of an interpolated view",
          [](Measurement& t) {
-             t.load(2000, [](int i) { return 10.0 * i; });
+             t.load(2000, [](int i) { return 1000.0 * i; });  // steep: stays rising when interpolated
              t.view(990, 1010, 1005);
          },
          " ERROR: peak search ended outside the display screen", true},
@@ -225,9 +225,9 @@ TEST_F(Measurement, cursor_then_average_uses_the_previous_error_alone) {
     EXPECT_EQ(measurement.measure_prev, line.frequency);
     EXPECT_EQ(display.mean_intensity, spectrum.intensity[1100]) << "the ordinate becomes the baseline";
     EXPECT_EQ(headless::row_text(1),
-              "    Cursor frequency =     100054.9500  taken as measured frequency" + std::string(14, ' '));
+              "    Cursor frequency =    100054.9500  taken as measured frequency" + std::string(14, ' '));
     EXPECT_EQ(headless::row_text(2),
-              "    Cursor ordinate  =        100.0000  taken as new baseline level" + std::string(14, ' '));
+              "    Cursor ordinate  =       100.0000  taken as new baseline level" + std::string(14, ' '));
 
     LineAverage a = average_lines();
     EXPECT_DOUBLE_EQ(a.average, (display.cursor_freq + line.frequency) / 2);
