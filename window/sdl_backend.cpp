@@ -47,6 +47,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 
 namespace tarno {
 
@@ -66,6 +67,7 @@ struct Requests {
     std::mutex lock;
     std::optional<std::pair<int, int>> client_size;  // set by Backend::resize (pixels)
     bool focus = false;                              // set by Backend::focus
+    std::optional<std::string> title;                // set by Backend::set_title
 };
 
 // A thread running the program (or the closing question); set by run_thread().
@@ -295,6 +297,15 @@ public:
         wake_main_thread();
     }
 
+    // A window without a caption is hard to find in a task bar: "" keeps the program's name.
+    void set_title(std::string_view title) override {
+        {
+            std::lock_guard hold(SDLW.requests.lock);
+            SDLW.requests.title = std::string(title.empty() ? DEFAULT_TITLE : title);
+        }
+        wake_main_thread();
+    }
+
     void set_exit_behaviour(int behaviour) override {
         if (behaviour >= 1 && behaviour <= 3) SDLW.exit_behaviour = behaviour;
     }
@@ -303,14 +314,15 @@ public:
 // Main thread: carries out what the program thread asked for.
 static void run_requests(SdlWindow& w) {
     std::optional<std::pair<int, int>> size;
+    std::optional<std::string> title;
     bool focus;
     {
         std::lock_guard hold(w.requests.lock);
-        size = w.requests.client_size;
-        focus = w.requests.focus;
-        w.requests.client_size.reset();
-        w.requests.focus = false;
+        size = std::exchange(w.requests.client_size, std::nullopt);
+        title = std::exchange(w.requests.title, std::nullopt);
+        focus = std::exchange(w.requests.focus, false);
     }
+    if (title) SDL_SetWindowTitle(w.window, title->c_str());
     if (size) {
         SDL_SetWindowSize(w.window, size->first, size->second);  // the client area, no menus around it
         w.frame_valid = false;

@@ -132,7 +132,7 @@ protected:
         return rows;
     }
 
-    testing::FixtureDir dir;
+    tarno::testing::FixtureDir dir;
     headless::RunResult last_run{};
 };
 
