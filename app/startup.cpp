@@ -328,8 +328,8 @@ void SGAME() {
         if (x == 1) move_to(0, y);
         else line_to(x - 1, y);
     }
-    // line_to leaves out its end point: one step past the right edge closes
-    // the curve there, so the fill below cannot leak up the last column.
+    // One step past the right edge closes the curve in the last column even
+    // where a line's end point is left out, so the fill cannot leak upwards.
     line_to(n, y);
 
     set_color(1);

@@ -23,9 +23,9 @@ constexpr std::string_view TITLE = "TARNO - Revidodi Roridi";
 constexpr std::string_view VERSION_LINE = "version 5.VII.2006";
 constexpr int TITLE_WIDTH = 620;                 // pixels the title needs, for centring
 
-// Draws a line across the whole window. line_to leaves out its end point, so
-// the line runs one pixel past the right edge: the flood fills bounded by
-// these lines must find them closed.
+// Draws a line across the whole window, one pixel past the right edge (the
+// layer clips it): the flood fills bounded by these lines find them closed
+// up to the last column whether or not the layer draws a line's end point.
 static void draw_full_width_line(int color, int y) {
     set_color(color);
     move_to(0, y);
