@@ -10,7 +10,6 @@ namespace tarno {
 
 [[noreturn]] void MAIN__();                 // the program; ends only through end_program()
 
-int32_t show_title_screen();                // starts the window and draws the title screen; returns config_found
 std::string derive_generic_name(std::string_view name); // dialog filter entry built from a name that could not be opened ("" = none)
 
 }  // namespace tarno

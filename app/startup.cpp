@@ -112,6 +112,9 @@ std::vector<std::string> startup_notice() {
     return {notice_lines[0], notice_lines[1]};
 }
 
+// Returns the window configuration as the window layer left it.
+const WindowConfig& window_configuration() { return window_config; }
+
 // Returns the next 80-column record, blank padded; ends the program at the end
 // of the file or on a read error.
 static std::string read_record(ConfigReader& reader) {
@@ -146,11 +149,12 @@ static std::optional<int> read_number_field(std::string_view record) {
 
 // Reports an unusable configuration file and ends the program.
 [[noreturn]] static void end_on_bad_file(const ConfigReader& reader, std::string_view what, int line) {
-    std::string message = " Configuration file " + reader.path + ": " + std::string(what) +
-                          " at line " + std::to_string(line);
-    std::fprintf(stderr, "tarno:%s\n", message.c_str());
+    const std::string where = " Configuration file " + reader.path + ":";
+    const std::string why = " " + std::string(what) + " at line " + std::to_string(line);
+    std::fprintf(stderr, "tarno:%s%s\n", where.c_str(), why.c_str());
     console_write("");
-    console_write(message);
+    console_write(where);
+    console_write(why);
     console_write("");
     end_program(1);
 }
@@ -324,8 +328,8 @@ void SGAME() {
         if (x == 1) move_to(0, y);
         else line_to(x - 1, y);
     }
-    // line_to leaves out its end point: one step past the right edge closes
-    // the curve there, so the fill below cannot leak up the last column.
+    // One step past the right edge closes the curve in the last column even
+    // where a line's end point is left out, so the fill cannot leak upwards.
     line_to(n, y);
 
     set_color(1);

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "window/window.hpp"
+
 namespace tarno {
 
 void STARTG(int32_t& config_found); // configures the window; config_found 1 when the file was read, 0 for defaults
@@ -19,5 +21,6 @@ void SGAME();                       // draws the decorative curve and fills the 
 
 std::string config_file_path();     // the configuration file STARTG tries (XDG rules)
 std::vector<std::string> startup_notice(); // two lines when STARTG refused the configured size, else none
+const WindowConfig& window_configuration(); // the request as the window layer kept it (size, rows, face, attributes)
 
 }  // namespace tarno

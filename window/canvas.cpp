@@ -4,9 +4,12 @@
 // What a reader must know first:
 //  - Pixel coordinates are relative to the viewport's top-left; drawing is
 //    clipped to the viewport (and to the window).
-//  - Lines are Bresenham lines without their end point, so the segments of a
-//    polyline meet without a pixel drawn twice: a polyline in exclusive-or
-//    mode toggles every pixel once, and drawing it again restores the screen.
+//  - Lines are Bresenham lines. In exclusive-or mode the end point is not
+//    drawn, so the segments of a polyline meet without a pixel toggled twice:
+//    a polyline toggles every pixel once and drawing it again restores the
+//    screen. The other modes give the same pixel whether drawn once or twice,
+//    so they draw the end point and a line reaches the pixel it was drawn to
+//    (a flood fill bounded by a line to the last column does not leak there).
 //  - The line style mask advances one bit per line pixel (most significant
 //    bit first) and continues along a polyline; move_to restarts it.
 //
@@ -192,8 +195,9 @@ static void clip_minor(const LineSteps& line, int64_t low, int64_t high, int64_t
     last = lo - 1;
 }
 
-// Draws a line from (x0, y0) to (x1, y1) in viewport pixels, without its end
-// point, in the graphics colour, line style and write mode; clipped to the viewport.
+// Draws a line from (x0, y0) to (x1, y1) in viewport pixels in the graphics
+// colour, line style and write mode, clipped to the viewport; the end point
+// only when the mode is not exclusive-or.
 static void draw_line_locked(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
     CoreState& c = core();
     Surface& s = surface();
@@ -211,13 +215,18 @@ static void draw_line_locked(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
     LineSteps line{x_major ? x0 : y0, x_major ? y0 : x0,
                    (x_major ? dx : dy) < 0 ? -1 : 1, (x_major ? dy : dx) < 0 ? -1 : 1,
                    std::llabs(x_major ? dx : dy), std::llabs(x_major ? dy : dx)};
-    if (line.n == 0) return;  // a point: its only pixel is the end point
     int phase = c.style_phase;
     c.style_phase = int((phase + line.n) % 16);
-
+    bool with_end = c.write_mode != WRITE_MODE_XOR;
     ClipRect clip = clip_rect_locked();
     if (clip.x1 > clip.x2 || clip.y1 > clip.y2) return;
-    int64_t first = 0, last = line.n - 1;
+    if (line.n == 0) {  // a point: its only pixel is the end point
+        if (with_end && ((c.line_style >> (15 - phase)) & 1) && x0 >= clip.x1 && x0 <= clip.x2 && y0 >= clip.y1 && y0 <= clip.y2)
+            combine(s.pixels[size_t(y0) * s.width + size_t(x0)], graphics_pixel_locked(), c.write_mode);
+        s.generation++;
+        return;
+    }
+    int64_t first = 0, last = with_end ? line.n : line.n - 1;
     clip_major(line, x_major ? clip.x1 : clip.y1, x_major ? clip.x2 : clip.y2, first, last);
     clip_minor(line, x_major ? clip.y1 : clip.x1, x_major ? clip.y2 : clip.x2, first, last);
 

@@ -67,6 +67,11 @@ struct ConsoleFont {
     std::array<std::vector<uint8_t>, 256> coverage; // cell_width * cell_height each, empty = not rendered yet
 };
 
+// Vertical cell (ascent + descent), ascent and average width of a face in font units.
+struct CellMetrics {
+    double cell, ascent, average_width;
+};
+
 // [SECTION] File-level state
 static FT_Library g_library = nullptr;
 static bool g_fontconfig_ready = false;
@@ -74,6 +79,7 @@ static std::vector<FaceFile> g_installed;                   // filled by init_fo
 static std::map<std::pair<std::string, int>, FT_Face> g_faces; // loaded graphics faces, kept for the run
 static GraphicsFont g_font;
 static ConsoleFont g_console;
+static std::map<FT_Face, CellMetrics> g_metrics;             // per open face, dropped when it closes
 
 // [SECTION] Face lookup ---------------------------------------------------------
 
@@ -196,11 +202,26 @@ static FT_Face load_face(const FaceFile& file) {
     return face;
 }
 
-// Vertical cell (ascent + descent) and ascent of a face in font units.
-struct CellMetrics {
-    double cell, ascent, average_width;
-};
+// Average character width in font units, as the OS/2 table defined it before
+// version 3: lowercase letters and the blank weighted by their frequency in
+// English text. REF: OpenType specification, OS/2 table, xAvgCharWidth.
+// NOTE: the version 3+ value (mean over all glyphs) of the metric-compatible
+// faces is much wider than the classic faces' value; this one matches them.
+static double weighted_average_width(FT_Face face) {
+    static constexpr int WEIGHTS[27] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3, 6, 35, 20, 56,
+                                        56, 17, 4,  49, 56, 71,  31, 10, 18, 3,  18, 2, 166};
+    double sum = 0;
+    for (int i = 0; i < 27; ++i) {
+        FT_ULong character = i < 26 ? FT_ULong('a' + i) : ' ';
+        if (FT_Get_Char_Index(face, character) == 0) return 0;
+        if (FT_Load_Char(face, character, FT_LOAD_NO_SCALE) != 0) return 0;
+        sum += double(face->glyph->metrics.horiAdvance) * WEIGHTS[i];
+    }
+    return sum / 1000.0;
+}
+
 static CellMetrics cell_metrics(FT_Face face) {
+    if (auto it = g_metrics.find(face); it != g_metrics.end()) return it->second;
     auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
     CellMetrics m{double(face->ascender - face->descender), double(face->ascender), face->units_per_EM / 2.0};
     if (os2 && os2->version != 0xFFFF) {
@@ -210,7 +231,9 @@ static CellMetrics cell_metrics(FT_Face face) {
         }
         if (os2->xAvgCharWidth > 0) m.average_width = os2->xAvgCharWidth;
     }
+    if (double weighted = weighted_average_width(face); weighted > 0) m.average_width = weighted;
     if (m.cell <= 0) m.cell = face->units_per_EM;
+    g_metrics[face] = m;
     return m;
 }
 
@@ -369,7 +392,10 @@ static const std::vector<uint8_t>& console_coverage(uint8_t character) {
 void set_console_font_locked(const std::string& name, int pixel_size) {
     ConsoleFont& f = g_console;
     if (!f.face || f.name != name) {
-        if (f.face) FT_Done_Face(f.face);
+        if (f.face) {
+            g_metrics.erase(f.face);
+            FT_Done_Face(f.face);
+        }
         f.face = ensure_libraries() ? open_console_face(name) : nullptr;
         f.name = name;
     }
