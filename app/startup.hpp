@@ -9,6 +9,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "window/window.hpp"
 
 namespace tarno {
 
@@ -17,5 +20,7 @@ void NARGR();                       // switches between 30 and 17 text rows and 
 void SGAME();                       // draws the decorative curve and fills the area under it in blue
 
 std::string config_file_path();     // the configuration file STARTG tries (XDG rules)
+std::vector<std::string> startup_notice(); // two lines when STARTG refused the configured size, else none
+const WindowConfig& window_configuration(); // the request as the window layer kept it (size, rows, face, attributes)
 
 }  // namespace tarno

@@ -36,6 +36,7 @@ Surface& surface();
 void push_key(uint8_t byte);                 // one keystroke byte (any thread)
 void push_extended_key(uint8_t prefix, uint8_t scan_code);
 void close_key_queue(int status, bool script_exhausted); // pending and future read_key() calls throw ProgramEnded once the queue is empty
+                                             // (end_program() closes it too; a backend closes it when the program returns)
 void reopen_key_queue();                     // empties the queue and lets read_key() wait again
 bool direction_keys_passed();                // the pass_direction_keys setting
 
@@ -54,6 +55,7 @@ public:
     virtual bool ask_yes_no(std::string_view caption, std::string_view message) = 0;
     virtual void focus() = 0;
     virtual void set_exit_behaviour(int behaviour) = 0;
+    virtual void set_title(std::string_view title) { (void)title; } // caption ("" = none); optional
 };
 
 }  // namespace tarno::window_internal

@@ -115,7 +115,7 @@ int set_background_color(int index);                 // outside 0..255 refused (
 void set_viewport(int x1, int y1, int x2, int y2);   // clipping and origin rectangle (window pixels, inclusive)
 bool set_world_window(bool inverted, double x1, double y1, double x2, double y2); // false (no change) when x1 = x2 or y1 = y2
 void move_to(int x, int y);                          // viewport pixels
-void line_to(int x, int y);                          // line in colour, style and mode; end point not drawn
+void line_to(int x, int y);                          // line in colour, style and mode; in XOR mode without its end point (a polyline toggles each pixel once)
 void move_to_world(double x, double y);
 void line_to_world(double x, double y);
 void fill_rectangle_world(int control, double x1, double y1, double x2, double y2); // RECTANGLE_FILL or RECTANGLE_BORDER

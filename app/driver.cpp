@@ -1,0 +1,307 @@
+// The program driver, MAIN__: starts the window, draws the title screen and
+// runs the main loop
+//
+//   file prompt ─▶ open (typed name, next argument, or the file dialog)
+//        ▲            │
+//        │            ▼
+//        ├──── reading: binary, else two-column ASCII ── failure ──┐
+//        │            │                                            │
+//        │            ▼                                            │
+//        │     "Ready to plot" ─▶ LOOKFM ─▶ closing menu ◀─ zero range
+//        │                                    │  1: LOOKFM again
+//        └──────────── 0 ─────────────────────┤
+//                                             └ -1: end, status 0
+//
+// A typed name that cannot be opened is not reported as an error: the dialog
+// is shown instead, with a filter entry built from the name's stem first
+// (generic_name), which is kept for the next files.
+//
+// Sections:
+//   [SECTION] File prompt and open
+//   [SECTION] Reading and hand-over
+//   [SECTION] Closing menu
+//   [SECTION] Main loop
+#include "app/driver.hpp"
+#include "app/title_screen.hpp"
+
+#include <cerrno>       // why an open failed
+#include <cstdio>       // the spectrum file is a raw byte stream
+#include <cstring>      // strerror
+#include <filesystem>   // directories are not spectrum files; full name of a chosen file
+#include <memory>       // the file handle's deleter
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/records.hpp"
+#include "app/spectrum_reader.hpp"
+#include "app/startup.hpp"
+#include "common/fields.hpp"
+#include "display/display_loop.hpp"
+#include "input/keyboard.hpp"
+#include "window/window.hpp"
+
+namespace tarno {
+
+constexpr int SPECTRUM_FILE_UNIT = 2;            // shown in the dialog's caption
+constexpr size_t READING_NAME_MAX = 60;          // longer names: "..." and the last 59
+constexpr size_t MENU_NAME_MAX = 25;             // longer names: "..." and the last 25
+constexpr int MENU_ANSWER_COLUMNS = 5;
+
+constexpr std::string_view DEFAULT_FILTER =
+    " All Files(*.*), *.*; Spectral files (*.spe), *.spe;"
+    " Spectral Files (*.0*), *.0*;"
+    " Spectral Files (*.1*), *.1*;"
+    " Spectral Files (*.2*), *.2*;"
+    " Spectral Files (*.3*), *.3*; ;";
+constexpr std::string_view GENERIC_FILTER_TAIL =
+    " All Files (*.*), *.*;"
+    " Spectral Files (*.0*), *.0*; Spectral Files (*.1*), *.1*;"
+    " Spectral Files (*.2*), *.2*;"
+    " Spectral Files (*.3*), *.3*;";
+
+// [SECTION] Types
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// An opened spectrum file and the name it was opened by.
+struct OpenedFile {
+    FileHandle file;
+    std::string path;
+};
+
+}  // namespace
+
+// [SECTION] Internal declarations
+static OpenedFile prompt_and_open();
+static std::optional<OpenedFile> open_data_file_name();
+static std::optional<OpenedFile> open_blank_name();
+static std::optional<OpenedFile> open_path(const std::string& path, bool report_failure);
+static bool read_spectrum(OpenedFile& opened);
+static void run_display();
+static void run_closing_menu(bool after_zero_range);
+static std::string shortened(std::string_view name, size_t max_length, size_t keep);
+
+// [SECTION] File prompt and open -------------------------------------------------
+
+// Returns the dialog filter entry for a name that could not be opened: the
+// stem is what precedes the first ".", "\", "/" or blank. A name with ":"
+// (a drive) or an empty stem gives none ("").
+std::string derive_generic_name(std::string_view field) {
+    std::string_view name = trim_right(field);
+    if (name.empty() || name[0] == ':' || name[0] == ' ' || name[0] == '\0') return "";
+    std::string_view stem;
+    for (size_t k = 1; k <= name.size() + 1; ++k) {
+        const char c = k <= name.size() ? name[k - 1] : ' ';
+        if (k >= 2 && c == ':') return "";
+        if (c == '.' || c == '\\' || c == '/' || c == ' ') {
+            stem = name.substr(0, k - 1);
+            break;
+        }
+    }
+    if (stem.empty()) return "";
+    std::string stem_text(stem);
+    std::string entry = " " + stem_text + " files (" + stem_text + "*.*), " + stem_text + "*.*;";
+    return entry.substr(0, text.generic_name.size());
+}
+
+// Shows the file prompt, reads the answer and opens a spectrum file: the typed
+// name, or for a blank answer the next command-line argument or the dialog.
+static OpenedFile prompt_and_open() {
+    SharedText& t = text;
+    for (;;) {
+        // ---- the prompt ------------------------------------------------------
+        const std::string indent(14, ' ');
+        console_write("");
+        console_write(std::string(10, ' ') + "TYPE ONE OF:");
+        console_write("");
+        console_write(indent + "Name of data file,");
+        console_write(indent + "Generic name for use in the SelectFile box,");
+        console_write(indent + "ENTER for SelectFile box or drag-and-drop input");
+        console_write("");
+        show_text_cursor(true);
+        write_text(std::string(10, ' ') + "... ");
+        std::string answer = console_read_line();
+        set_text_field(t.dialog_filter, DEFAULT_FILTER);
+        set_dialog_filter(trim_right(text_field_view(t.dialog_filter)));
+
+        // A longer name does not fit the name field: cut short it could name
+        // another file, so it is refused.
+        if (trim_right(answer).size() > t.data_file_name.size()) {
+            console_write("");
+            console_write(" File name longer than " + std::to_string(t.data_file_name.size()) +
+                          " characters, not opened");
+            continue;
+        }
+        set_text_field(t.data_file_name, answer);
+
+        // ---- typed name, or blank without a generic entry: open as it is -------
+        const bool blank_name = trim(text_field_view(t.data_file_name)).empty();
+        const bool generic_blank = trim(text_field_view(t.generic_name)).empty();
+        if (!blank_name || generic_blank) {
+            if (std::optional<OpenedFile> opened = open_data_file_name()) return std::move(*opened);
+            set_text_field(t.generic_name, derive_generic_name(text_field_view(t.data_file_name)));
+        }
+
+        // ---- blank name with the generic entry first, until a file opens -------
+        for (;;) {
+            set_text_field(t.data_file_name, "");
+            std::string generic(trim_right(text_field_view(t.generic_name)));
+            if (!trim(generic).empty()) set_dialog_filter(generic + std::string(GENERIC_FILTER_TAIL));
+            if (std::optional<OpenedFile> opened = open_data_file_name()) return std::move(*opened);
+            set_text_field(t.generic_name, "");   // derived from the blank name
+        }
+    }
+}
+
+// Opens the file named by data_file_name; a blank name takes the next
+// argument or the dialog, and data_file_name becomes the file's full name.
+static std::optional<OpenedFile> open_data_file_name() {
+    SharedText& t = text;
+    std::string name(trim(text_field_view(t.data_file_name)));
+    if (!name.empty()) return open_path(name, true);
+    std::optional<OpenedFile> opened = open_blank_name();
+    if (opened) {
+        std::error_code error;
+        std::filesystem::path full = std::filesystem::absolute(opened->path, error);
+        set_text_field(t.data_file_name, error ? opened->path : full.lexically_normal().string());
+    }
+    return opened;
+}
+
+// Resolves a blank name: the next command-line (or dropped) file, else the
+// file dialog, asking whether to end the program when it is cancelled.
+static std::optional<OpenedFile> open_blank_name() {
+    if (std::optional<std::string> argument = next_file_argument()) {
+        std::string name(trim(*argument));
+        if (!name.empty()) return open_path(name, false);
+    }
+    const std::string caption = "Open: Select File for Unit " + std::to_string(SPECTRUM_FILE_UNIT);
+    for (;;) {
+        std::optional<std::string> chosen = select_file(caption);
+        if (chosen && !trim(*chosen).empty()) return open_path(*chosen, false);
+        if (ask_yes_no("File Open Error", "A File Must be Selected\nTerminate Program?")) end_program(0);
+    }
+}
+
+// Opens `path` for reading as a raw byte stream. A directory is not a
+// spectrum file. With report_failure, says why a file that exists could not
+// be opened (a missing file is not reported: the dialog follows).
+static std::optional<OpenedFile> open_path(const std::string& path, bool report_failure) {
+    std::error_code error;
+    const bool directory = std::filesystem::is_directory(path, error);
+    std::FILE* file = directory ? nullptr : std::fopen(path.c_str(), "rb");
+    if (file != nullptr) return OpenedFile{FileHandle(file), path};
+    const int reason = directory ? EISDIR : errno;
+    if (report_failure && reason != ENOENT) {
+        console_write("");
+        console_write("    Cannot open " + path + ": " + std::strerror(reason));
+    }
+    return std::nullopt;
+}
+
+// [SECTION] Reading and hand-over --------------------------------------------------
+
+// Returns `name` when it has at most max_length characters, else "..." and
+// its last `keep` characters.
+static std::string shortened(std::string_view name, size_t max_length, size_t keep) {
+    if (name.size() <= max_length) return std::string(name);
+    return "..." + std::string(name.substr(name.size() - keep));
+}
+
+// Reads the opened file, as the binary format or else as two-column ASCII.
+// Returns true when the spectrum record holds the new spectrum.
+static bool read_spectrum(OpenedFile& opened) {
+    console_write("");
+    write_text("    Reading:  ");
+    set_text_color(12);
+    write_text(shortened(trim_right(text_field_view(text.data_file_name)), READING_NAME_MAX, 59));
+    set_text_color(0);
+
+    switch (read_binary_spectrum(opened.file.get())) {
+        case BinaryReadResult::success: return true;
+        case BinaryReadResult::back_to_file_prompt: return false;
+        case BinaryReadResult::not_binary: break;
+    }
+    opened.file.reset();   // the ASCII reader opens it again as text
+    return read_ascii_spectrum(opened.path) == AsciiReadResult::success;
+}
+
+// Runs the display loop and restores the console colours it may have changed.
+static void run_display() {
+    LOOKFM();
+    set_text_color(0);
+    set_background_color(7);
+    show_text_cursor(true);
+}
+
+// [SECTION] Closing menu -----------------------------------------------------------
+
+// Offers exit (-1), another spectrum (0) or another look (1) until the answer
+// is 0; -1 ends the program with status 0. After a zero dynamic range the menu
+// first follows the error line without clearing the screen.
+static void run_closing_menu(bool after_zero_range) {
+    bool clear = !after_zero_range;
+    for (;;) {
+        if (clear) {
+            clear_screen(0);
+            set_color(1);
+            SGAME();
+            set_text_position(1, 1);
+        }
+        clear = true;
+        console_write("");
+        console_write("         -1 = EXIT");
+        console_write("          0 = another spectrum");
+        write_text("          1 = another look at the spectrum from  ");
+        set_text_color(12);
+        std::string_view name = text_field_view(text.data_file_name);
+        const size_t length = trim_right(name).size();
+        write_text(length <= MENU_NAME_MAX ? name.substr(0, MENU_NAME_MAX)
+                                           : "..." + std::string(name.substr(length - MENU_NAME_MAX, MENU_NAME_MAX)));
+        set_text_color(0);
+        console_write("");
+        write_text(std::string(10, ' ') + "... ");
+        std::optional<long long> answer = read_integer_field(console_read_line(), MENU_ANSWER_COLUMNS);
+        if (!answer) continue;
+        if (*answer == 0) return;
+        if (*answer == 1) run_display();
+        if (*answer == -1) {
+            set_exit_behaviour(2);
+            end_program(0);
+        }
+    }
+}
+
+// [SECTION] Main loop ----------------------------------------------------------------
+
+// The program: title screen, then file after file until the closing menu's -1.
+[[noreturn]] void MAIN__() {
+    show_title_screen();
+    for (;;) {
+        OpenedFile opened = prompt_and_open();
+        if (!read_spectrum(opened)) continue;
+        opened.file.reset();
+
+        if (spectrum.intensity_min == spectrum.intensity_max) {
+            console_write("");
+            console_write(" ****ERROR, zero dynamic range in data");
+            run_closing_menu(true);
+            continue;
+        }
+        show_text_cursor(false);
+        console_write("");
+        write_text("  Ready to plot - press ENTER  ");
+        int16_t key = 0;
+        while (INKEY(key) != KEY_ENTER) {
+        }
+        run_display();
+        run_closing_menu(false);
+    }
+}
+
+}  // namespace tarno

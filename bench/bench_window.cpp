@@ -1,0 +1,51 @@
+// Window benchmark: one full frame of the display as the window layer sees it.
+//   frame_points: clear the plot viewport, an 8000-vertex polyline in world
+//   coordinates, the frame box and 30 console rows of 80 characters (ms per frame).
+#include <chrono>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "bench/bench.hpp"
+#include "window/headless.hpp"
+#include "window/window.hpp"
+
+namespace tarno::bench {
+
+constexpr int FRAME_VERTICES = 8000;
+constexpr int FRAME_REPEATS = 50;
+
+// Draws one display-like frame.
+static void draw_frame(const std::vector<double>& values, int frame) {
+    set_viewport(0, 36, 799, 503);
+    set_background_color(0);
+    clear_screen(1);
+    set_world_window(true, 0.0, -1.5, double(FRAME_VERTICES - 1), 1.5);
+    set_color(15);
+    move_to_world(0.0, values[0]);
+    for (int i = 1; i < FRAME_VERTICES; ++i) line_to_world(double(i), values[size_t(i)]);
+    set_color(7);
+    fill_rectangle_world(RECTANGLE_BORDER, 0.0, -1.5, double(FRAME_VERTICES - 1), 1.5);
+    set_viewport(0, 0, 799, 539);
+    set_text_color(frame % 2 ? 0 : 1);
+    set_background_color(7);
+    for (int row = 1; row <= 30; ++row) {
+        set_text_position(row, 1);
+        write_text(std::string(80, char('A' + (row + frame) % 26)));
+    }
+}
+
+static std::vector<Figure> frame_points() {
+    headless::start(800, 540);
+    init_fonts();
+    std::vector<double> values(FRAME_VERTICES);
+    for (int i = 0; i < FRAME_VERTICES; ++i) values[size_t(i)] = std::sin(i * 0.37) * std::cos(i * 0.011);
+    draw_frame(values, 0);  // warm-up: glyph cache, pages
+    auto start = std::chrono::steady_clock::now();
+    for (int frame = 1; frame <= FRAME_REPEATS; ++frame) draw_frame(values, frame);
+    double ms = seconds_since(start) * 1000.0 / FRAME_REPEATS;
+    return {{"frame_points", ms, "ms"}};
+}
+TARNO_BENCH(frame_points);
+
+}  // namespace tarno::bench

@@ -1,0 +1,191 @@
+// The headless backend: the window core with no window. A test scripts the
+// keystrokes (all queued at once), the answers of file dialogs and message
+// boxes, runs a piece of the program on its own thread and then reads the
+// screen back: text rows, cell colours, pixels, recorded tones.
+//
+// The key queue is closed from the start with "script exhausted": once the
+// scripted bytes are used up, the next read_key() (on any thread) ends the
+// program under test instead of waiting forever. A dialog or message box
+// without a scripted answer ends it the same way.
+#include <deque>
+#include <mutex>
+
+#include "window/backend.hpp"
+#include "window/core.hpp"
+#include "window/headless.hpp"
+
+namespace tarno::headless {
+using namespace window_internal;
+
+// [SECTION] File-level state
+// Guarded by its own lock: tones and answers may come from any thread.
+struct Script {
+    std::mutex lock;
+    std::vector<Tone> tones;
+    std::deque<std::optional<std::string>> dialog_answers;
+    std::deque<bool> yes_no_answers;
+    std::vector<std::string> captions;
+    std::string last_filter;
+    int exit_behaviour = 1;
+};
+static Script g_script;
+
+// [SECTION] Backend -------------------------------------------------------------
+class HeadlessBackend final : public Backend {
+public:
+    void resize(int, int) override {}
+    // Records the tone; the test does not wait for it.
+    void play_tone(int frequency_hz, int duration_ms) override {
+        std::lock_guard guard(g_script.lock);
+        g_script.tones.push_back({frequency_hz, duration_ms});
+    }
+    std::optional<std::string> choose_file(std::string_view caption, std::string_view filter) override {
+        std::unique_lock guard(g_script.lock);
+        g_script.captions.emplace_back(caption);
+        g_script.last_filter = std::string(filter);
+        if (g_script.dialog_answers.empty()) {
+            guard.unlock();
+            close_key_queue(0, true);
+            throw ProgramEnded{0, true};
+        }
+        std::optional<std::string> answer = g_script.dialog_answers.front();
+        g_script.dialog_answers.pop_front();
+        return answer;
+    }
+    bool ask_yes_no(std::string_view, std::string_view) override {
+        std::unique_lock guard(g_script.lock);
+        if (g_script.yes_no_answers.empty()) {
+            guard.unlock();
+            close_key_queue(0, true);
+            throw ProgramEnded{0, true};
+        }
+        bool yes = g_script.yes_no_answers.front();
+        g_script.yes_no_answers.pop_front();
+        return yes;
+    }
+    void focus() override {}
+    void set_exit_behaviour(int behaviour) override {
+        std::lock_guard guard(g_script.lock);
+        g_script.exit_behaviour = behaviour;
+    }
+};
+static HeadlessBackend g_backend;
+
+// [SECTION] Script --------------------------------------------------------------
+
+void start(int width, int height) {
+    install_backend(&g_backend);
+    reset_window_state(width, height);
+    reset_file_arguments();
+    seed_random(1);
+    {
+        std::lock_guard guard(g_script.lock);
+        g_script.tones.clear();
+        g_script.dialog_answers.clear();
+        g_script.yes_no_answers.clear();
+        g_script.captions.clear();
+        g_script.last_filter.clear();
+        g_script.exit_behaviour = 1;
+    }
+    close_key_queue(0, true);
+}
+
+void press_keys(std::string_view bytes) {
+    for (char ch : bytes) push_key(uint8_t(ch));
+}
+
+void press_extended(int prefix, int scan_code) { push_extended_key(uint8_t(prefix), uint8_t(scan_code)); }
+
+void type_line(std::string_view text) {
+    press_keys(text);
+    push_key(13);
+}
+
+void answer_dialog(std::optional<std::string> path) {
+    std::lock_guard guard(g_script.lock);
+    g_script.dialog_answers.push_back(std::move(path));
+}
+
+void answer_yes_no(bool yes) {
+    std::lock_guard guard(g_script.lock);
+    g_script.yes_no_answers.push_back(yes);
+}
+
+// Runs the program here until it returns or ends; a reader thread still waiting
+// for a key afterwards is woken (it gets ProgramEnded).
+RunResult run(const std::function<void()>& program) {
+    close_key_queue(0, true);  // an earlier run may have ended the queue with its own status
+    RunResult result{false, 0, false};
+    try {
+        program();
+    } catch (const ProgramEnded& ended) {
+        result = {true, ended.status, ended.script_exhausted};
+    }
+    close_key_queue(result.status, true);
+    return result;
+}
+
+// [SECTION] Screen --------------------------------------------------------------
+
+std::string row_text(int row) {
+    std::lock_guard guard(surface().lock);
+    const CoreState& c = core();
+    if (row < 1 || row > c.rows) return {};
+    std::string text;
+    for (int column = 0; column < c.columns; ++column) text.push_back(char(c.cells[size_t(row - 1) * c.columns + column].character));
+    return text;
+}
+
+static const Cell* cell_at(int row, int column) {
+    const CoreState& c = core();
+    if (row < 1 || row > c.rows || column < 1 || column > c.columns) return nullptr;
+    return &c.cells[size_t(row - 1) * c.columns + (column - 1)];
+}
+
+int cell_text_color(int row, int column) {
+    std::lock_guard guard(surface().lock);
+    const Cell* cell = cell_at(row, column);
+    return cell ? cell->text_color : -1;
+}
+
+int cell_background_color(int row, int column) {
+    std::lock_guard guard(surface().lock);
+    const Cell* cell = cell_at(row, column);
+    return cell ? cell->background_color : -1;
+}
+
+Rgb pixel(int x, int y) {
+    std::lock_guard guard(surface().lock);
+    const Surface& s = surface();
+    if (x < 0 || y < 0 || x >= s.width || y >= s.height) return {0, 0, 0};
+    return unpack_rgb(s.pixels[size_t(y) * s.width + x]);
+}
+
+bool save_png(const std::string& path) {
+    int width, height;
+    std::vector<uint32_t> pixels;
+    {
+        std::lock_guard guard(surface().lock);
+        width = surface().width;
+        height = surface().height;
+        pixels = surface().pixels;
+    }
+    return write_png(path, width, height, pixels);
+}
+
+std::vector<Tone> tones() {
+    std::lock_guard guard(g_script.lock);
+    return g_script.tones;
+}
+
+std::vector<std::string> dialog_captions() {
+    std::lock_guard guard(g_script.lock);
+    return g_script.captions;
+}
+
+std::string last_dialog_filter() {
+    std::lock_guard guard(g_script.lock);
+    return g_script.last_filter;
+}
+
+}  // namespace tarno::headless
