@@ -340,9 +340,9 @@ static std::string write_ascii_part(StagedFile& out, std::string_view source) {
 // Completes the file and tells the user where it went, or why it did not:
 // `failure` is what went wrong while writing ("" when nothing did).
 static void finish_output(StagedFile& out, const std::string& failure) {
-    std::string error = failure.empty() ? std::string() : "cannot write " + out.target() + ": " + failure;
-    if (error.empty() && !out.commit()) error = out.error();
-    if (error.empty()) {
+    std::string reason = failure;
+    if (reason.empty() && !out.commit()) reason = out.reason();
+    if (reason.empty()) {
         say(" ");
         say("");
         say("     Output has been written to:");
@@ -351,8 +351,9 @@ static void finish_output(StagedFile& out, const std::string& failure) {
         beep(4000, 250);
         say(" ");
         say("");
-        say("     ****ERROR, the output could not be written:");
-        say_highlighted("     " + error);
+        say("     ****ERROR, the output could not be written to:");
+        say_highlighted("     " + out.target());
+        say("     " + reason);
         say("     No file has been written; a file of that name is left as it was.");
     }
     say(" ");
