@@ -88,8 +88,8 @@ static Redraw dispatch_key(int16_t key) {
     }
 }
 
-void LOOKFM() {
-    initialise_display();
+// Reads and dispatches keys until the exit is confirmed.
+void run_command_loop() {
     for (;;) {
         switch (dispatch_key(wait_for_display_key())) {
         case Redraw_None: break;
@@ -98,6 +98,11 @@ void LOOKFM() {
         case Redraw_Exit: return;
         }
     }
+}
+
+void LOOKFM() {
+    initialise_display();
+    run_command_loop();
 }
 
 }  // namespace tarno

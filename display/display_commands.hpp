@@ -14,7 +14,8 @@ enum Redraw {
     Redraw_Exit,            // leave the display loop
 };
 
-// [SECTION] Key wait ------------------------------------------------------------------------
+// [SECTION] Loop and key wait -------------------------------------------------------------
+void run_command_loop();                // LOOKFM after its initialisation: keys until ENTER and Y
 int16_t wait_for_display_key();         // next key code (ordinary > 0, extended < 0)
 
 // [SECTION] View and scale (state changes only; the loop draws the frame) ----------------

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 #include "window/headless.hpp"
@@ -276,6 +277,30 @@ TEST_F(Canvas, write_mode_returns_previous_and_refuses_unknown_modes) {
     EXPECT_EQ(set_write_mode(WRITE_MODE_XOR), WRITE_MODE_COPY);
     EXPECT_EQ(set_write_mode(9), -1);
     EXPECT_EQ(set_write_mode(WRITE_MODE_COPY), WRITE_MODE_XOR);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Screenshot, save_png_writes_the_framebuffer) {
+    headless::start(320, 200);
+    set_color(14);
+    move_to(0, 0);
+    line_to(319, 199);
+    const std::string path = ::testing::TempDir() + "window_screenshot.png";
+    ASSERT_TRUE(headless::save_png(path));
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    unsigned char header[24] = {};
+    ASSERT_EQ(std::fread(header, 1, sizeof header, file), sizeof header);
+    std::fclose(file);
+    std::remove(path.c_str());
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(header + 1), 3), "PNG");
+    auto big_endian = [&](int at) { return (header[at] << 24) | (header[at + 1] << 16) | (header[at + 2] << 8) | header[at + 3]; };
+    EXPECT_EQ(big_endian(16), 320);
+    EXPECT_EQ(big_endian(20), 200);
+    EXPECT_FALSE(headless::save_png("/nonexistent-directory/x.png"));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 //   jointc show                 the same
 //   jointc view LOW HIGH        request view limits (the display adopts them)
 //   jointc cursor FREQ          move the cursor
+//   jointc reset                zero every field (a clean block for a test)
 //   jointc get FIELD            print one field (view_low, view_high, cursor_freq,
 //                               spectrum_start, spectrum_end, spectrum_name, command)
 //
@@ -28,6 +29,7 @@ int print_usage() {
                  "usage: jointc [show]\n"
                  "       jointc view LOW HIGH\n"
                  "       jointc cursor FREQ\n"
+                 "       jointc reset\n"
                  "       jointc get FIELD\n");
     return 2;
 }
@@ -75,6 +77,19 @@ int set_cursor(const Arguments& args) {
     return 0;
 }
 
+// Zeroes the whole block, as a freshly created one.
+int reset_block(const Arguments& args) {
+    using namespace tarno;
+    if (!args.empty()) return print_usage();
+    publish_view_limits(0, 0);
+    publish_cursor(0);
+    publish_spectrum(0, 0, "");
+    set_exchange_transition_intensity(0);
+    for (int q = 1; q <= JOINTC_QUANTUM_NUMBERS; ++q) set_exchange_quantum_number(q, 0);
+    set_exchange_command(0);
+    return 0;
+}
+
 // Prints one field, so scripts can read it back without parsing the table.
 int get_field(const Arguments& args) {
     using namespace tarno;
@@ -102,6 +117,7 @@ constexpr Command COMMANDS[] = {
     {"show", show_block},
     {"view", set_view},
     {"cursor", set_cursor},
+    {"reset", reset_block},
     {"get", get_field},
 };
 
