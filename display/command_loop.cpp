@@ -10,6 +10,7 @@
 #include "display/display_loop.hpp"
 #include "display/display_state.hpp"
 #include "display/frame.hpp"
+#include "display/measurement.hpp"
 #include "input/keyboard.hpp"
 #include "window/window.hpp"
 
@@ -58,11 +59,11 @@ static Redraw dispatch_key(int16_t key) {
 
     // commands of other modules
     case 'O': case 'o':     // MEASURE: peak frequency of the line under the cursor
-        return Redraw_None;
+        measure_line(); return Redraw_None;
     case '9': case '(':     // MEASURE: cursor as measurement
-        return Redraw_None;
+        take_cursor_as_line(); return Redraw_None;
     case '=': case '+':     // MEASURE: average of the last two measurements
-        return Redraw_None;
+        average_lines(); return Redraw_None;
     case 'B': case 'b':     // SMOOTH: baseline subtraction (after the view check)
         return baseline_command();
     case 'N': case 'n':     // SMOOTH: smoothing

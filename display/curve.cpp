@@ -91,7 +91,7 @@ static void draw_interpolated() {
     for (int32_t k = 2; k <= d.interp_count; ++k) line_to_world(d.interp_freq[k], clamped(d.interp_value[k]));
 }
 
-static void draw_every_point() {
+void draw_every_point() {
     const DisplayState& d = display;
     move_to_world(d.view_low, clamped(index_intensity(d.first_index)));
     for (int32_t i = d.first_index + 1; i <= d.last_index; ++i)

@@ -56,7 +56,7 @@ static void clear_plot_area() {
     d.y_floor = d.y_low;
 }
 
-static void draw_frame_box() {
+void draw_frame_box() {
     const DisplayState& d = display;
     move_to_world(d.view_low, d.y_high);
     line_to_world(d.view_low, d.y_floor);
@@ -67,7 +67,7 @@ static void draw_frame_box() {
 
 // The red mark in the top right corner while linked operation is active:
 // ten strokes of 8 pixels, one per pixel row from the top down.
-static void draw_linked_indicator() {
+void draw_linked_indicator() {
     const DisplayState& d = display;
     double pixel_y = (d.y_high - d.y_floor) / (screen.screen_height - 4 * screen.row_height);
     double eight_pixels_x = 8 * (d.view_high - d.view_low) / (screen.screen_width - 4);
@@ -81,7 +81,7 @@ static void draw_linked_indicator() {
 }
 
 // The F8 marker: a dashed line at a constant offset from the partner's cursor.
-static void draw_offset_marker() {
+void draw_offset_marker() {
     const DisplayState& d = display;
     double x = linked.partner_cursor + linked.marker_offset;
     if (!(x >= d.view_low && x <= d.view_high)) return;

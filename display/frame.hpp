@@ -27,6 +27,10 @@ void update_cursor(double new_cursor); // XOR-moves the cursor line and updates 
 void draw_point_boxes();            // a box around every point of the view inside the vertical window
 void draw_cursor_line();            // the cursor line in XOR mode (drawing it twice erases it)
 void draw_data_curve();             // the curve of the view (interpolated, every point or decimated)
+void draw_every_point();            // the curve through every point of the view, whatever the regime
+void draw_frame_box();              // the box around the data area
+void draw_linked_indicator();       // the red strokes of active linked operation, top right
+void draw_offset_marker();          // the dashed F8 marker at the partner's cursor plus the offset
 void write_status_lines();          // status lines 1 and 2 in full; clears the message flag
 
 // [SECTION] Drawing parts ------------------------------------------------------------

@@ -14,7 +14,7 @@ namespace tarno {
 
 // Fits the parabola and returns vertex, error, value, slope and curvature.
 PeakFit PEAKF(std::span<const double> x, std::span<const double> y) {
-    assert(x.size() == y.size() && x.size() >= 3 && x.size() % 2 == 1);
+    assert(x.size() == y.size() && x.size() >= 3);
     const int n = static_cast<int>(x.size());
     const int c = n / 2 + 1;                // centre point, 1-based
     const double xc = x[c - 1];

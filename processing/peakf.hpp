@@ -8,7 +8,8 @@
 //
 // so that y = y(c) + dx (B + A dx) with dx = x - x(c). The vertex lies at
 // x(c) - B / 2A. Points are 1-based in the formulas; the spans here are 0-based
-// views of the n fitted points (n odd, 3 or more).
+// views of the n fitted points (n >= 3; odd for a symmetric window, while an
+// even n, as on interpolated frames, has one point fewer right of the centre).
 #pragma once
 
 #include <span>
@@ -24,7 +25,7 @@ struct PeakFit {
 };
 
 // Fits the parabola through the centre point of (x, y) and returns its vertex
-// with an error estimate. x and y must have the same odd size n >= 3.
+// with an error estimate. x and y must have the same size n >= 3.
 PeakFit PEAKF(std::span<const double> x, std::span<const double> y);
 
 }  // namespace tarno

@@ -297,6 +297,7 @@ using namespace window_internal;
 // Clamps a graphics or text colour index into the palette.
 static int clamp_color(int index) { return std::clamp(index, 0, 15); }
 
+// Sets the graphics colour (clamped into the palette); returns the previous index.
 int set_color(int index) {
     std::lock_guard guard(surface().lock);
     int previous = core().graphics_color;
@@ -304,6 +305,7 @@ int set_color(int index) {
     return previous;
 }
 
+// Sets the console text colour (clamped into the palette); returns the previous index.
 int set_text_color(int index) {
     std::lock_guard guard(surface().lock);
     int previous = core().text_color;
@@ -344,6 +346,7 @@ bool set_world_window(bool inverted, double x1, double y1, double x2, double y2)
     return true;
 }
 
+// Moves the graphics position (viewport pixels); the line style starts again.
 void move_to(int x, int y) {
     std::lock_guard guard(surface().lock);
     CoreState& c = core();
@@ -352,6 +355,7 @@ void move_to(int x, int y) {
     c.style_phase = 0;
 }
 
+// Draws a line from the graphics position; its end becomes the position.
 void line_to(int x, int y) {
     std::lock_guard guard(surface().lock);
     CoreState& c = core();
@@ -360,6 +364,7 @@ void line_to(int x, int y) {
     c.position_y = y;
 }
 
+// As move_to, in world coordinates.
 void move_to_world(double x, double y) {
     std::lock_guard guard(surface().lock);
     CoreState& c = core();
@@ -368,6 +373,7 @@ void move_to_world(double x, double y) {
     c.style_phase = 0;
 }
 
+// As line_to, in world coordinates.
 void line_to_world(double x, double y) {
     std::lock_guard guard(surface().lock);
     CoreState& c = core();
@@ -403,6 +409,7 @@ void flood_fill(int x, int y, int border_color) {
     flood_fill_locked(c.viewport_x1 + x, c.viewport_y1 + y, pack_rgb(palette_rgb(border_color)));
 }
 
+// Sets the dash mask (bit set = pixel drawn, most significant bit first).
 void set_line_style(uint16_t mask) {
     std::lock_guard guard(surface().lock);
     core().line_style = mask;

@@ -26,6 +26,7 @@ constexpr const char* PAUSE_PROMPT = "Press ENTER to continue";
 
 // [SECTION] Grid drawing --------------------------------------------------------
 
+// Returns the cell at a 1-based position.
 static Cell& cell_at(int row, int column) {
     CoreState& c = core();
     return c.cells[size_t(row - 1) * c.columns + (column - 1)];
@@ -43,6 +44,7 @@ void draw_cell_locked(int row, int column) {
     surface().generation++;
 }
 
+// Draws every cell again (after the console font changed).
 void redraw_console_locked() {
     const CoreState& c = core();
     for (int row = 1; row <= c.rows; ++row)
@@ -183,11 +185,13 @@ void set_text_position(int row, int column) {
     surface().generation++;
 }
 
+// Returns the row of the text position.
 int text_row() {
     std::lock_guard guard(surface().lock);
     return core().text_row;
 }
 
+// Returns the column of the text position (columns + 1 after a full row).
 int text_column() {
     std::lock_guard guard(surface().lock);
     return core().text_column;

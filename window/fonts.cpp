@@ -83,6 +83,7 @@ static std::map<FT_Face, CellMetrics> g_metrics;             // per open face, d
 
 // [SECTION] Face lookup ---------------------------------------------------------
 
+// Starts FreeType and fontconfig once; false when either fails.
 static bool ensure_libraries() {
     if (!g_library && FT_Init_FreeType(&g_library) != 0) {
         std::fprintf(stderr, "FONTS: FreeType could not be initialised\n");
@@ -93,6 +94,7 @@ static bool ensure_libraries() {
     return g_fontconfig_ready;
 }
 
+// Returns the text in lower case (ASCII).
 static std::string lower(std::string_view text) {
     std::string out(text);
     for (char& ch : out) ch = char(std::tolower(uint8_t(ch)));
@@ -112,6 +114,7 @@ static bool is_metric_twin(const std::string& requested, const std::string& fami
     return it != twins.end() && std::find(it->second.begin(), it->second.end(), family) != it->second.end();
 }
 
+// Reads file, family, style, weight and slant of a fontconfig pattern.
 static FaceFile face_file_of(FcPattern* pattern) {
     FaceFile face;
     FcChar8* text = nullptr;
@@ -426,6 +429,7 @@ void draw_console_glyph_locked(uint8_t character, int x, int y, int width, int h
     }
 }
 
+// Forgets the graphics font (faces stay loaded for the next selection).
 void reset_fonts_locked() { g_font = GraphicsFont{}; }
 
 }  // namespace tarno::window_internal
@@ -492,7 +496,9 @@ void draw_text(std::string_view text) {
     std::lock_guard guard(surface().lock);
     CoreState& c = core();
     if (!g_font.face) return;
-    int advance = draw_graphics_text(text, c.viewport_x1 + int(c.position_x), c.viewport_y1 + int(c.position_y));
+    // Far outside the window nothing shows; keep the arithmetic in range.
+    auto window_pixel = [](int64_t origin, int64_t offset) { return int(std::clamp<int64_t>(origin + offset, -1000000, 1000000)); };
+    int advance = draw_graphics_text(text, window_pixel(c.viewport_x1, c.position_x), window_pixel(c.viewport_y1, c.position_y));
     c.position_x += advance;
 }
 

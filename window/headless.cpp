@@ -73,6 +73,7 @@ static HeadlessBackend g_backend;
 
 // [SECTION] Script --------------------------------------------------------------
 
+// Starts a fresh window: screen, colours, keys, answers, tones and file names all new.
 void start(int width, int height) {
     install_backend(&g_backend);
     reset_window_state(width, height);
@@ -90,22 +91,27 @@ void start(int width, int height) {
     close_key_queue(0, true);
 }
 
+// Queues each byte as one keystroke.
 void press_keys(std::string_view bytes) {
     for (char ch : bytes) push_key(uint8_t(ch));
 }
 
+// Queues an extended key: prefix and scan code.
 void press_extended(int prefix, int scan_code) { push_extended_key(uint8_t(prefix), uint8_t(scan_code)); }
 
+// Queues a typed answer and its ENTER.
 void type_line(std::string_view text) {
     press_keys(text);
     push_key(13);
 }
 
+// Queues the result of the next file dialog (nothing = cancel).
 void answer_dialog(std::optional<std::string> path) {
     std::lock_guard guard(g_script.lock);
     g_script.dialog_answers.push_back(std::move(path));
 }
 
+// Queues the answer of the next yes/no box.
 void answer_yes_no(bool yes) {
     std::lock_guard guard(g_script.lock);
     g_script.yes_no_answers.push_back(yes);
@@ -127,6 +133,7 @@ RunResult run(const std::function<void()>& program) {
 
 // [SECTION] Screen --------------------------------------------------------------
 
+// Returns the characters of a text row (empty outside the grid).
 std::string row_text(int row) {
     std::lock_guard guard(surface().lock);
     const CoreState& c = core();
@@ -142,18 +149,21 @@ static const Cell* cell_at(int row, int column) {
     return &c.cells[size_t(row - 1) * c.columns + (column - 1)];
 }
 
+// Returns the text colour a cell was written in (-1 outside the grid).
 int cell_text_color(int row, int column) {
     std::lock_guard guard(surface().lock);
     const Cell* cell = cell_at(row, column);
     return cell ? cell->text_color : -1;
 }
 
+// Returns the background colour a cell was written on (-1 outside the grid).
 int cell_background_color(int row, int column) {
     std::lock_guard guard(surface().lock);
     const Cell* cell = cell_at(row, column);
     return cell ? cell->background_color : -1;
 }
 
+// Returns a window pixel (black outside the window).
 Rgb pixel(int x, int y) {
     std::lock_guard guard(surface().lock);
     const Surface& s = surface();
@@ -161,6 +171,7 @@ Rgb pixel(int x, int y) {
     return unpack_rgb(s.pixels[size_t(y) * s.width + x]);
 }
 
+// Writes the framebuffer as a PNG file; false when it cannot be written.
 bool save_png(const std::string& path) {
     int width, height;
     std::vector<uint32_t> pixels;
@@ -173,16 +184,19 @@ bool save_png(const std::string& path) {
     return write_png(path, width, height, pixels);
 }
 
+// Returns the tones played since start().
 std::vector<Tone> tones() {
     std::lock_guard guard(g_script.lock);
     return g_script.tones;
 }
 
+// Returns the captions of the file dialogs shown since start().
 std::vector<std::string> dialog_captions() {
     std::lock_guard guard(g_script.lock);
     return g_script.captions;
 }
 
+// Returns the filter list the last file dialog was given.
 std::string last_dialog_filter() {
     std::lock_guard guard(g_script.lock);
     return g_script.last_filter;

@@ -32,6 +32,7 @@ static KeyQueue g_keys;
 constexpr int WINDOW_HANDLE = 1;      // the one drawing window (units 0 and 5)
 constexpr int FRAME_HANDLE = 2;
 
+// Appends one keystroke byte and wakes the readers.
 void push_key(uint8_t byte) {
     {
         std::lock_guard guard(g_keys.lock);
@@ -50,6 +51,7 @@ void push_extended_key(uint8_t prefix, uint8_t scan_code) {
     g_keys.arrived.notify_all();
 }
 
+// Makes every read on the empty queue throw ProgramEnded{status, script_exhausted}; wakes the readers.
 void close_key_queue(int status, bool script_exhausted) {
     {
         std::lock_guard guard(g_keys.lock);
@@ -59,22 +61,26 @@ void close_key_queue(int status, bool script_exhausted) {
     g_keys.arrived.notify_all();
 }
 
+// Empties the queue and lets readers wait again.
 void reopen_key_queue() {
     std::lock_guard guard(g_keys.lock);
     g_keys.bytes.clear();
     g_keys.closed = false;
 }
 
+// Returns the pass_direction_keys setting (the backend asks before it queues such a key).
 bool direction_keys_passed() {
     std::lock_guard guard(g_keys.lock);
     return g_keys.direction_keys;
 }
 
+// Adds a file dropped on the window to the queue of file names.
 void queue_dropped_file(std::string path) {
     std::lock_guard guard(g_keys.lock);
     g_keys.file_arguments.push_back(std::move(path));
 }
 
+// Empties and reopens the queue and turns direction keys off (a new window).
 void reset_key_state() {
     std::lock_guard guard(g_keys.lock);
     g_keys.bytes.clear();
@@ -82,6 +88,7 @@ void reset_key_state() {
     g_keys.direction_keys = false;
 }
 
+// Forgets the queued file names.
 void reset_file_arguments() {
     std::lock_guard guard(g_keys.lock);
     g_keys.file_arguments.clear();

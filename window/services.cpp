@@ -20,6 +20,7 @@ static std::mt19937_64 g_random{1};       // fixed seed until seed_random()
 
 // Sounds a tone through the backend; without one it still takes its time.
 void beep(int frequency_hz, int duration_ms) {
+    if (duration_ms <= 0) return;  // nothing to sound or to wait for
     if (Backend* b = installed_backend()) {
         b->play_tone(frequency_hz, duration_ms);
         return;
@@ -27,10 +28,12 @@ void beep(int frequency_hz, int duration_ms) {
     sleep_ms(duration_ms);
 }
 
+// Pauses the calling thread (nothing for zero or negative times).
 void sleep_ms(int milliseconds) {
     if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+// Returns the local time now, and the hundredths of its second.
 static std::tm local_now(int* out_hundredths) {
     auto now = std::chrono::system_clock::now();
     std::time_t seconds = std::chrono::system_clock::to_time_t(now);
@@ -43,11 +46,13 @@ static std::tm local_now(int* out_hundredths) {
     return local;
 }
 
+// Returns today's local date.
 CalendarDate current_date() {
     std::tm t = local_now(nullptr);
     return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday};
 }
 
+// Returns the local time of day.
 ClockTime current_time() {
     int hundredths = 0;
     std::tm t = local_now(&hundredths);
