@@ -10,6 +10,7 @@
 #include "common/fields.hpp"
 #include "display/display_commands.hpp"
 #include "display/frame.hpp"
+#include "display/messages.hpp"
 #include "display/point_index.hpp"
 #include "input/keyboard.hpp"
 
@@ -348,6 +349,44 @@ TEST_F(DisplayFlow, random_key_sequences_keep_the_view_sound) {
         EXPECT_GE(d.last_index - d.first_index, 3);
         EXPECT_TRUE(std::isfinite(d.y_low) && std::isfinite(d.y_high));
     }
+}
+
+}  // namespace
+}  // namespace tarno::testing
+
+namespace tarno::testing {
+namespace {
+
+TEST_F(DisplayKeys, information_page_in_full_height_then_back) {
+    run_display("I");
+    EXPECT_EQ(screen.text_rows, 30);
+    EXPECT_NE(row(1).substr(0, 3), " X:");
+    run_display("ix\r");
+    EXPECT_EQ(screen.text_rows, 17);
+    EXPECT_EQ(row(1).substr(0, 3), " X:");
+}
+
+TEST_F(DisplayKeys, message_rows_carry_two_lines_until_the_next_cursor_move) {
+    headless::press_keys("l");
+    headless::run([] {
+        initialise_display();
+        show_message("    Cursor frequency = result", "    second line");
+        run_command_loop();
+    });
+    // the cursor move after the message rewrote both status lines in full
+    EXPECT_EQ(row(1).substr(0, 3), " X:");
+    EXPECT_EQ(row(2).substr(0, 3), " Y:");
+    EXPECT_FALSE(display.message_flag);
+
+    headless::run([] {
+        initialise_display();
+        show_message("    Cursor frequency = result", "    second line");
+    });
+    EXPECT_EQ(row(1), "    Cursor frequency = result");
+    EXPECT_EQ(row(2), "    second line");
+    EXPECT_EQ(headless::cell_text_color(2, 5), 1);
+    EXPECT_EQ(headless::cell_background_color(2, 5), 7);
+    EXPECT_TRUE(display.message_flag);
 }
 
 }  // namespace
