@@ -32,7 +32,7 @@ StagedFile::StagedFile(std::string target, Mode mode) : target_(std::move(target
     bool exists = lstat(target_.c_str(), &existing) == 0;
     if (exists && mode == Mode::create_new) {
         target_exists_ = true;
-        error_ = target_ + ": file exists";
+        fail(target_ + ": file exists", "file exists");
         return;
     }
     // A replaced file keeps its permissions; a new one gets the usual 0666 & ~umask.
@@ -46,7 +46,8 @@ StagedFile::StagedFile(std::string target, Mode mode) : target_(std::move(target
     if (fd < 0) {
         int code = errno;
         std::string directory(directory_part(target_));
-        error_ = "cannot create a file in " + (directory.empty() ? std::string(".") : directory) + ": " + describe_errno(code);
+        fail("cannot create a file in " + (directory.empty() ? std::string(".") : directory) + ": " + describe_errno(code),
+             "creating a temporary file: " + describe_errno(code));
         temporary_.clear();
         return;
     }
@@ -54,7 +55,7 @@ StagedFile::StagedFile(std::string target, Mode mode) : target_(std::move(target
     stream_ = fdopen(fd, "wb");
     if (stream_ == nullptr) {
         int code = errno;
-        error_ = "cannot open " + temporary_ + ": " + describe_errno(code);
+        fail("cannot open " + temporary_ + ": " + describe_errno(code), "opening a temporary file: " + describe_errno(code));
         ::close(fd);
         discard();
         return;
@@ -75,6 +76,7 @@ StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
         target_exists_ = other.target_exists_;
         write_errno_ = std::exchange(other.write_errno_, 0);
         error_ = std::move(other.error_);
+        reason_ = std::move(other.reason_);
     }
     return *this;
 }
@@ -107,17 +109,25 @@ bool StagedFile::commit() {
     int close_errno = errno;
     if (!written || !synced || !closed) {
         int code = !written ? write_errno : !synced ? sync_errno : close_errno;
-        error_ = "cannot write " + target_ + ": " + describe_errno(code);
+        fail("cannot write " + target_ + ": " + describe_errno(code), "writing: " + describe_errno(code));
         discard();
         return false;
     }
     if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
-        error_ = "cannot rename " + temporary_ + " to " + target_ + ": " + describe_errno(errno);
+        int code = errno;
+        fail("cannot rename " + temporary_ + " to " + target_ + ": " + describe_errno(code),
+             "renaming into place: " + describe_errno(code));
         discard();
         return false;
     }
     temporary_.clear();
     return true;
+}
+
+// Keeps the description of a failure: the full message and the step with its cause.
+void StagedFile::fail(std::string message, std::string reason) {
+    error_ = std::move(message);
+    reason_ = std::move(reason);
 }
 
 // Closes the stream, if still open, and removes the temporary file.

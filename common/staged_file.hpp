@@ -36,6 +36,7 @@ public:
     bool is_open() const { return stream_ != nullptr; }
     bool target_exists() const { return target_exists_; } // create_new was refused for an existing target
     const std::string& error() const { return error_; }   // the failed step, naming the file and the cause
+    const std::string& reason() const { return reason_; } // the same without the file names ("writing: No space left on device")
     const std::string& target() const { return target_; }
     std::FILE* stream() { return stream_; }               // buffered binary stream; write errors are caught by commit()
     bool write(std::string_view bytes);                   // appends bytes; false after the first failure (commit() then reports it)
@@ -44,6 +45,7 @@ public:
 
 private:
     void discard();                                       // closes and removes the temporary file
+    void fail(std::string message, std::string reason);   // sets error() and reason()
 
     std::string target_;
     std::string temporary_;
@@ -51,6 +53,7 @@ private:
     bool target_exists_ = false;
     int write_errno_ = 0;                                 // cause of the first failed write()
     std::string error_;
+    std::string reason_;
 };
 
 }  // namespace tarno

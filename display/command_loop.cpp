@@ -69,7 +69,7 @@ static Redraw dispatch_key(int16_t key) {
     case 'N': case 'n':     // SMOOTH: smoothing
         return Redraw_None;
     case 'm':               // SAVE: save spectrum
-        return Redraw_None;
+        return save_spectrum_command();
     case 'M':               // MODIFY: modify spectrum
         return Redraw_None;
     case '&':               // MODIFY: append spectrum

@@ -9,42 +9,33 @@
 namespace tarno::window_internal {
 
 SavedScreen::SavedScreen() {
+    cursor_visible_ = show_text_cursor(false);
+    pass_direction_keys_ = pass_direction_keys(true);  // the dialogs move with the arrow keys
     {
         Surface& s = surface();
         std::lock_guard hold(s.lock);
         pixels_ = s.pixels;
         width_ = s.width;
         height_ = s.height;
+        state_ = core();
     }
-    // The setters return the previous value; set each straight back.
-    color_ = set_color(0);
-    set_color(color_);
-    text_color_ = set_text_color(0);
-    set_text_color(text_color_);
-    background_color_ = set_background_color(0);
-    set_background_color(background_color_);
-    write_mode_ = set_write_mode(WRITE_MODE_COPY);
-    row_ = text_row();
-    column_ = text_column();
-    cursor_visible_ = show_text_cursor(false);
-    pass_direction_keys_ = pass_direction_keys(true);  // the dialogs move with the arrow keys
+    set_write_mode(WRITE_MODE_COPY);
 }
 
 void SavedScreen::restore() {
     if (restored_) return;
     restored_ = true;
-    set_color(color_);
-    set_text_color(text_color_);
-    set_background_color(background_color_);
-    set_write_mode(write_mode_);
-    set_text_position(row_, column_);
     pass_direction_keys(pass_direction_keys_);
     {
         Surface& s = surface();
         std::lock_guard hold(s.lock);
+        CoreState& c = core();
         // A window resized meanwhile keeps what it shows now.
-        if (s.width == width_ && s.height == height_ && s.pixels.size() == pixels_.size()) {
+        if (s.width == width_ && s.height == height_ && s.pixels.size() == pixels_.size() &&
+            c.rows == state_.rows && c.columns == state_.columns && c.cells.size() == state_.cells.size()) {
             s.pixels = pixels_;
+            c = state_;
+            update_text_cursor_locked();
             ++s.generation;
         }
     }
@@ -54,8 +45,7 @@ void SavedScreen::restore() {
 int console_row_count() {
     Surface& s = surface();
     std::lock_guard hold(s.lock);
-    if (s.text_cursor_height <= 0) return 1;
-    return std::max(1, s.height / s.text_cursor_height);
+    return std::max(1, core().rows);
 }
 
 void write_cells(int row, int column, std::string_view text, int width, int text_color, int background_color) {

@@ -10,18 +10,20 @@
 #include <string_view>
 #include <vector>
 
+#include "window/core.hpp"   // CoreState: the console grid and drawing state a dialog saves
+
 namespace tarno::window_internal {
 
-// The screen and drawing state a dialog changes, taken when it opens.
+// The screen and drawing state a dialog changes, taken when it opens: pixels,
+// console grid, colours, viewport, pen, text position, cursor, direction keys.
 class SavedScreen {
 public:
-    SavedScreen();                 // saves pixels, colours, write mode, text position and cursor
-    void restore();                // puts them back (once); not done when the program ends meanwhile
+    SavedScreen();                 // saves; the dialog then draws in copy mode with direction keys on
+    void restore();                // puts it all back (once); not done when the program ends meanwhile
 private:
     std::vector<uint32_t> pixels_;
     int width_, height_;
-    int color_, text_color_, background_color_, write_mode_;
-    int row_, column_;
+    CoreState state_;
     bool cursor_visible_;
     bool pass_direction_keys_;
     bool restored_ = false;

@@ -109,7 +109,7 @@ TEST(staged_file, write_error_leaves_old_file_and_no_temporary) {
     dir.write("out.spe", "old contents");
     std::string block(256 * 1024, 'x');
     bool committed = true;
-    std::string error;
+    std::string error, reason;
     {
         FileSizeLimit limit(100 * 1024);
         StagedFile out(dir.file("out.spe"), StagedFile::Mode::replace);
@@ -118,10 +118,12 @@ TEST(staged_file, write_error_leaves_old_file_and_no_temporary) {
         EXPECT_TRUE(out.failed());
         committed = out.commit();
         error = out.error();
+        reason = out.reason();
     }
     EXPECT_FALSE(committed);
     EXPECT_NE(error.find("out.spe"), std::string::npos) << error;
     EXPECT_NE(error.find("File too large"), std::string::npos) << error;
+    EXPECT_EQ(reason, "writing: File too large");
     EXPECT_EQ(dir.read("out.spe"), "old contents");
     EXPECT_EQ(files_in(dir), std::vector<std::string>{"out.spe"});
 }

@@ -59,6 +59,9 @@ TEST(yes_no_box, answered_box_leaves_the_screen_as_it_was) {
     for (int y = 0; y < 540; y += 7)
         for (int x = 0; x < 800; x += 7) after.push_back(headless::pixel(x, y));
     EXPECT_TRUE(before == after);
+    EXPECT_EQ(headless::row_text(15).substr(19, 13), "under the box");
+    for (int row = 1; row <= 30; ++row)
+        EXPECT_EQ(headless::row_text(row).find("Really?"), std::string::npos) << "row " << row << " keeps the box text";
     EXPECT_EQ(text_row(), 15);
     EXPECT_EQ(text_column(), 33);
     EXPECT_EQ(set_text_color(0), 1);

@@ -4,6 +4,7 @@
 //                                  byte as a decimal line; 'q' ends it (window closes)
 //   window-probe ask <log file>    asks a Yes/No question and logs "yes" or "no"
 //   window-probe choose <log file> shows the file dialog and logs the path or "cancelled"
+//   window-probe finish <log file> ends at once with the default exit behaviour (ask)
 //
 // The log's first line is "ready" once the screen is drawn, so a test knows
 // when to start typing.
@@ -44,7 +45,7 @@ static void log_line(std::ofstream& log, const std::string& line) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: window-probe keys|ask|choose <log file>\n");
+        std::fprintf(stderr, "usage: window-probe keys|ask|choose|finish <log file>\n");
         return 2;
     }
     std::string mode = argv[1];
@@ -60,6 +61,8 @@ int main(int argc, char** argv) {
             set_dialog_filter(" All Files (*.*), *.*; Probe files (*.prb), *.prb; ;");
             std::optional<std::string> path = select_file("Open: Select File for Unit 2");
             log_line(log, path ? *path : "cancelled");
+        } else if (mode == "finish") {
+            end_program(0);
         } else {
             for (int key; (key = read_key()) != 'q';) log_line(log, std::to_string(key));
         }
