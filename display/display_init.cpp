@@ -70,6 +70,14 @@ static void set_initial_view() {
     d.cursor_freq = (d.view_low + d.view_high) / 2;
 }
 
+// The directory of the spectrum file, up to and including its last separator;
+// empty when the only separator is the first character.
+static std::string spectrum_directory() {
+    std::string name = trimmed_text_field(text.data_file_name);
+    std::string directory(directory_part(name));
+    return directory.size() <= 1 ? std::string() : directory;
+}
+
 // Publishes the spectrum's range and name for a partner program.
 static void publish_spectrum_in_block() {
     std::string name(trim(name_part(trimmed_text_field(text.data_file_name))));
@@ -92,7 +100,7 @@ void set_display_viewport() {
 // Fills the display state from the spectrum record and draws the first screen.
 void initialise_display() {
     DisplayState& d = display;
-    set_text_field(d.spectrum_directory, directory_part(trimmed_text_field(text.data_file_name)));
+    set_text_field(d.spectrum_directory, spectrum_directory());
     // LINKED: read the linked-operation input here (RDINP) before linked_flag is taken from it
     linked.linked_flag = linked.linked_input_found;
     linked.offset_marker_on = false;

@@ -66,6 +66,23 @@ TEST_F(DisplayFlow, first_view_shows_one_point_per_pixel_in_reduced_height) {
     EXPECT_EQ(exchange_spectrum_start(), 1000.0);
     EXPECT_EQ(exchange_spectrum_end(), 1000.0 + 4999 * 0.5);
     EXPECT_EQ(exchange_spectrum_name(), "run5.spe");
+    EXPECT_EQ(trimmed_text_field(d.spectrum_directory), "/data/spectra/");
+}
+
+TEST_F(DisplayFlow, directory_and_name_of_the_spectrum_file) {
+    load_spectrum(1000, 0, 1, [](int32_t i) { return i; });
+    struct Case { const char* file; const char* directory; const char* name; } cases[] = {
+        {"run5.spe", "", "run5.spe"},
+        {"\\run5.spe", "", "run5.spe"},          // the only separator is the first character
+        {"c:\\rot\\run5.spe", "c:\\rot\\", "run5.spe"},
+        {"/data/", "/data/", ""},
+    };
+    for (const Case& c : cases) {
+        set_text_field(text.data_file_name, c.file);
+        run_display();
+        EXPECT_EQ(trimmed_text_field(display.spectrum_directory), c.directory) << c.file;
+        EXPECT_EQ(exchange_spectrum_name(), c.name) << c.file;
+    }
 }
 
 TEST_F(DisplayFlow, short_spectrum_is_shown_whole_and_padded_on_the_extended_axis) {
@@ -183,6 +200,28 @@ TEST_F(DisplayFlow, tiny_and_huge_spectra_and_views_draw_without_fault) {
     EXPECT_LE(display.last_index, INDEX_LIMIT);
     run_display(std::string(60, 'E') + "KKKKLLLL");
     EXPECT_EQ(display.last_index - display.first_index, 3);
+}
+
+}  // namespace
+}  // namespace tarno::testing
+
+namespace tarno::testing {
+namespace {
+
+// Regression: the cursor's top used to reach into the 2 pixel rows of the
+// plot area that text row 2 covers, leaving bluish dots on the grey row after
+// each cursor move.
+TEST_F(DisplayFlow, cursor_moves_leave_no_dots_on_the_status_row) {
+    load_spectrum(5000, 1000.0, 0.5, [](int32_t i) { return (i % 100) * 10; });
+    headless::press_keys(std::string(20, 'L') + std::string(7, 'k'));
+    headless::run([] { LOOKFM(); });
+    const int row_2_end = 2 * screen.row_height - 1;
+    for (int y = row_2_end - 1; y <= row_2_end; ++y)
+        for (int x = 0; x < 800; ++x) ASSERT_EQ(headless::pixel(x, y), (Rgb{192, 192, 192})) << x << "," << y;
+    const int cursor_x = 2 + static_cast<int>(std::llround((display.cursor_freq - display.view_low) * 795 /
+                                                          (display.view_high - display.view_low)));
+    EXPECT_EQ(headless::pixel(cursor_x, row_2_end + 1), (Rgb{255, 255, 128}));
+    EXPECT_EQ(headless::pixel(400, row_2_end + 1), (Rgb{0, 0, 128}));   // the first cursor, erased
 }
 
 }  // namespace
