@@ -93,6 +93,16 @@ for entry in "${pixel_cases[@]}"; do
     e2e_expect_pixel "$E2E_TMP/probe.png" $((E2E_X + x)) $((E2E_Y + y)) "$colour" "$what"
 done
 
+# The text cursor blinks: its cell (row 21, column 1) shows inverted and plain in turn
+seen=""
+for i in $(seq 1 20); do
+    e2e_screenshot "$E2E_TMP/cursor.png"
+    seen="$seen $(e2e_pixel "$E2E_TMP/cursor.png" $((E2E_X + 5)) $((E2E_Y + 20 * 18 + 9)))"
+    [[ "$seen" == *3F3F3F* && "$seen" == *C0C0C0* ]] && break
+    sleep 0.15
+done
+[[ "$seen" == *3F3F3F* && "$seen" == *C0C0C0* ]] || e2e_fail "the cursor cell did not blink (colours seen:$seen)"
+
 # A resize from the program gives the window exactly the new client size ------------
 e2e_type "$E2E_WINDOW" r
 e2e_wait_line "$E2E_TMP/keys.log" resized
