@@ -1,6 +1,8 @@
 // Window benchmark: one full frame of the display as the window layer sees it.
 //   frame_points: clear the plot viewport, an 8000-vertex polyline in world
-//   coordinates, the frame box and 30 console rows of 80 characters (ms per frame).
+//   coordinates, the frame box and 30 console rows of 80 characters (ms per
+//   frame, the best of ten batches of ten frames).
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <string>
@@ -13,7 +15,8 @@
 namespace tarno::bench {
 
 constexpr int FRAME_VERTICES = 8000;
-constexpr int FRAME_REPEATS = 50;
+constexpr int FRAME_BATCHES = 10;   // the best batch counts: the machine is shared, stalls are not the frame's
+constexpr int FRAMES_PER_BATCH = 10;
 
 // Draws one display-like frame.
 static void draw_frame(const std::vector<double>& values, int frame) {
@@ -41,10 +44,13 @@ static std::vector<Figure> frame_points() {
     std::vector<double> values(FRAME_VERTICES);
     for (int i = 0; i < FRAME_VERTICES; ++i) values[size_t(i)] = std::sin(i * 0.37) * std::cos(i * 0.011);
     draw_frame(values, 0);  // warm-up: glyph cache, pages
-    auto start = std::chrono::steady_clock::now();
-    for (int frame = 1; frame <= FRAME_REPEATS; ++frame) draw_frame(values, frame);
-    double ms = seconds_since(start) * 1000.0 / FRAME_REPEATS;
-    return {{"frame_points", ms, "ms"}};
+    double best = 1e30;
+    for (int batch = 0; batch < FRAME_BATCHES; ++batch) {
+        auto start = std::chrono::steady_clock::now();
+        for (int frame = 1; frame <= FRAMES_PER_BATCH; ++frame) draw_frame(values, frame);
+        best = std::min(best, seconds_since(start) * 1000.0 / FRAMES_PER_BATCH);
+    }
+    return {{"frame_points", best, "ms"}};
 }
 TARNO_BENCH(frame_points);
 

@@ -96,6 +96,17 @@ void draw_offset_marker() {
 // [SECTION] Public routines -----------------------------------------------------------------
 
 // Draws the cursor line in exclusive-or mode; the same call erases it again.
+// Top end of the cursor line. The plot area begins 2 pixel rows inside text
+// row 2, and the status lines are written after the frame, so those rows
+// are grey text background: an XOR line there would leave dots when it is
+// erased after a status update. The line starts just below them.
+static double cursor_top() {
+    const DisplayState& d = display;
+    double plot_pixels = (screen.screen_height - 2 * screen.row_height + 2) - (2 * screen.row_height - 2);
+    if (!(plot_pixels > 2)) return d.y_high;
+    return d.y_high - 2 * (d.y_high - d.y_bottom) / plot_pixels;
+}
+
 // A cursor outside the view is not drawn (it would be clipped anyway), which
 // keeps absurd typed limits away from the pixel conversion.
 void draw_cursor_line() {
@@ -103,7 +114,7 @@ void draw_cursor_line() {
     if (!(d.cursor_freq >= d.view_low && d.cursor_freq <= d.view_high)) return;
     set_write_mode(WRITE_MODE_XOR);
     set_color(14);
-    move_to_world(d.cursor_freq, d.y_high);
+    move_to_world(d.cursor_freq, cursor_top());
     line_to_world(d.cursor_freq, d.y_floor);
     set_color(15);
     set_write_mode(WRITE_MODE_COPY);

@@ -89,6 +89,7 @@ int native_window_handle(int unit);                  // handle that another thre
 void send_character(int handle, uint8_t character);  // posts a keystroke to that window (reaches a pending read_key)
 void focus_window(int unit);                         // gives the keyboard focus to the drawing window
 int clear_screen(int area);                          // 0 window, 1 viewport, 2 text window; fills with the background colour; -1 refused
+                                                     // (0 and 2 blank the grid and put the text position home; 1 blanks the cells wholly inside the viewport)
 bool show_text_cursor(bool on);                      // shows/hides the blinking text cursor; returns the previous state
 void set_text_position(int row, int column);         // 1-based; where console text goes next
 int text_row();                                      // current text position, row
@@ -111,7 +112,7 @@ std::optional<std::string> next_file_argument();     // the next queued name (al
 Rgb palette_rgb(int index);                          // colour of a palette index (clamped to 0..15)
 int set_color(int index);                            // graphics colour; >= 16 -> 15, < 0 -> 0; returns the previous
 int set_text_color(int index);                       // console text colour, same rules; returns the previous
-int set_background_color(int index);                 // outside 0..255 refused (kept); returns the previous
+int set_background_color(int index);                 // outside 0..255 refused (kept); returns the previous; 16..255 show as white (15)
 void set_viewport(int x1, int y1, int x2, int y2);   // clipping and origin rectangle (window pixels, inclusive)
 bool set_world_window(bool inverted, double x1, double y1, double x2, double y2); // false (no change) when x1 = x2 or y1 = y2
 void move_to(int x, int y);                          // viewport pixels

@@ -22,7 +22,7 @@ if [ -x "$DEMO" ]; then
     "$DEMO" 200000 "$SPECTRUM" >"$E2E_TMP/demo.out" 2>&1 || e2e_fail "tarno-demo failed: $(cat "$E2E_TMP/demo.out")"
 else
     SPECTRUM="$E2E_TMP/demo.txt"
-    awk 'BEGIN { for (i = 0; i < 20000; i++) { f = 100000 + 0.1 * i; v = 100 * sin(i / 300);
+    awk 'BEGIN { print "e2e display spectrum"; for (i = 0; i < 20000; i++) { f = 100000 + 0.1 * i; v = 100 * sin(i / 300);
                  if (i % 997 == 0) v += 5000; printf "%.4f %.2f\n", f, v } }' >"$SPECTRUM"
 fi
 NAME=$(basename "$SPECTRUM")
@@ -67,8 +67,11 @@ start=$(block spectrum_start)
 # Zoom in twice, scroll right: the block follows each frame ---------------------------
 view0="$(block view_low) $(block view_high)"
 read -r low0 high0 <<<"$view0"
-e2e_type "$E2E_WINDOW" E E s
-wait_view_change "$view0"
+for key in E E s; do            # one at a time: each must reach a frame of its own
+    before="$(block view_low) $(block view_high)"
+    e2e_type "$E2E_WINDOW" "$key"
+    wait_view_change "$before"
+done
 sleep 1
 low=$(block view_low); high=$(block view_high); cursor=$(block cursor_freq)
 width0=$(awk -v a="$low0" -v b="$high0" 'BEGIN { print b - a }')

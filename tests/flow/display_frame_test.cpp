@@ -187,3 +187,25 @@ TEST_F(DisplayFlow, tiny_and_huge_spectra_and_views_draw_without_fault) {
 
 }  // namespace
 }  // namespace tarno::testing
+
+namespace tarno::testing {
+namespace {
+
+// Regression: the cursor's top used to reach into the 2 pixel rows of the
+// plot area that text row 2 covers, leaving bluish dots on the grey row after
+// each cursor move.
+TEST_F(DisplayFlow, cursor_moves_leave_no_dots_on_the_status_row) {
+    load_spectrum(5000, 1000.0, 0.5, [](int32_t i) { return (i % 100) * 10; });
+    headless::press_keys(std::string(20, 'L') + std::string(7, 'k'));
+    headless::run([] { LOOKFM(); });
+    const int row_2_end = 2 * screen.row_height - 1;
+    for (int y = row_2_end - 1; y <= row_2_end; ++y)
+        for (int x = 0; x < 800; ++x) ASSERT_EQ(headless::pixel(x, y), (Rgb{192, 192, 192})) << x << "," << y;
+    const int cursor_x = 2 + static_cast<int>(std::llround((display.cursor_freq - display.view_low) * 795 /
+                                                          (display.view_high - display.view_low)));
+    EXPECT_EQ(headless::pixel(cursor_x, row_2_end + 1), (Rgb{255, 255, 128}));
+    EXPECT_EQ(headless::pixel(400, row_2_end + 1), (Rgb{0, 0, 128}));   // the first cursor, erased
+}
+
+}  // namespace
+}  // namespace tarno::testing

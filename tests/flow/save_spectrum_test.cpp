@@ -218,6 +218,25 @@ TEST_F(SaveSpectrum, binary_dialogue_on_screen) {
     EXPECT_EQ(spectrum.intensity_max, 60000);
 }
 
+TEST_F(SaveSpectrum, binary_reads_back_with_scaled_intensities) {
+    load({-100, 1, 100, 250, 300}, 86000.125, 0.0625);
+    save({"back.spe", "0", "1", "1000"});
+    std::FILE* file = std::fopen(dir.file("back.spe").c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    BinaryReadResult result{};
+    headless::start();
+    headless::run([&] { result = read_binary_spectrum(file); });
+    std::fclose(file);
+    ASSERT_EQ(result, BinaryReadResult::success);
+    const std::vector<int32_t> expected{-500, -247, 0, 375, 500};
+    ASSERT_EQ(spectrum.point_count, 5);
+    for (int32_t i = 1; i <= 5; ++i) {
+        EXPECT_EQ(spectrum.intensity[i], expected[static_cast<size_t>(i - 1)]) << "point " << i;
+        EXPECT_EQ(spectrum.frequency[i], 86000.125 + (i - 1) * 0.0625) << "point " << i;
+    }
+    EXPECT_EQ(trimmed_text_field(header.comment), "methanol 2 mTorr, 3 scans");
+}
+
 TEST_F(SaveSpectrum, constant_spectrum_refuses_a_new_range) {
     load({7, 7, 7});
     save({"flat.spe", "0", "1"});
@@ -267,6 +286,19 @@ TEST_F(SaveSpectrum, ascii_limits_asked_again_until_lower_below_upper) {
     ASSERT_EQ(lines.size(), 7u);
     EXPECT_EQ(lines[3].substr(15), "         -1.00000000");
     EXPECT_EQ(lines[6].substr(15), "          1.00000000");
+}
+
+TEST_F(SaveSpectrum, ascii_reads_back_with_the_same_frequencies) {
+    load({5, -40, 300, 12, 99, 250}, 86000.125, 0.0625);
+    save({"back.txt", "1", "0"});
+    headless::start();
+    AsciiReadResult result{};
+    headless::run([&] { result = read_ascii_spectrum(dir.file("back.txt")); });
+    ASSERT_EQ(result, AsciiReadResult::success);
+    ASSERT_EQ(spectrum.point_count, 6);
+    for (int32_t i = 1; i <= 6; ++i) EXPECT_EQ(spectrum.frequency[i], 86000.125 + (i - 1) * 0.0625) << "point " << i;
+    EXPECT_EQ(spectrum.intensity[2], -10000);   // the smallest value maps to the bottom of the ASCII scale
+    EXPECT_EQ(spectrum.intensity[3], 10000);
 }
 
 // [SECTION] Names and existing files -------------------------------------------

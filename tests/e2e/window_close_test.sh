@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# The close button while the program runs: the window asks first. No (ESC)
+# keeps the program running and reading keys; Yes (ENTER) ends it with
+# status 0 and the window goes away. The close request is sent the way a
+# window manager sends it (WM_DELETE_WINDOW), since Xvfb runs without one.
+set -u
+source "$(dirname "$0")/lib.sh"
+e2e_init "${1:-}"
+PROBE="$E2E_BUILD/window-probe"
+[ -x "$PROBE" ] || e2e_fail "$PROBE is not built"
+command -v python3 >/dev/null || e2e_fail "python3 is missing"
+e2e_start_xvfb
+e2e_launch "$PROBE" keys "$E2E_TMP/keys.log"
+probe_pid=$E2E_LAST_PID
+e2e_wait_window tarno-probe
+probe_window=$E2E_WINDOW
+e2e_wait_line "$E2E_TMP/keys.log" ready
+
+X11_WINDOW="$(dirname "$0")/x11_window.py"
+
+# Sends the close request and waits (up to 10 s) for the question; sets E2E_WINDOW to the box.
+ask_to_close() {
+    python3 "$X11_WINDOW" close "$probe_window" || e2e_fail "could not send the close request"
+    local i
+    for i in $(seq 1 100); do
+        E2E_WINDOW=$(python3 "$X11_WINDOW" find TARNO) && return 0
+        sleep 0.1
+    done
+    e2e_fail "the close request asked nothing"
+}
+
+# No: the program goes on.
+ask_to_close
+e2e_screenshot "$E2E_TMP/question.png"
+e2e_type "$E2E_WINDOW" Escape
+sleep 0.5
+kill -0 "$probe_pid" 2>/dev/null || e2e_fail "No ended the program"
+e2e_type "$probe_window" z
+e2e_wait_line "$E2E_TMP/keys.log" 122
+
+# Yes: the program ends and the window closes.
+ask_to_close
+e2e_type "$E2E_WINDOW" Return
+e2e_wait_exit "$probe_pid" 10
+[ "$E2E_STATUS" -eq 0 ] || e2e_fail "closing: the probe exited with $E2E_STATUS"
+echo "window close question: ok"
