@@ -8,6 +8,7 @@
 #include "common/fields.hpp"
 #include "display/display_state.hpp"
 #include "display/frame.hpp"
+#include "display/linked.hpp"
 #include "display/linked_state.hpp"
 #include "display/point_index.hpp"
 #include "exchange/exchange_block.hpp"
@@ -70,6 +71,14 @@ static void set_initial_view() {
     d.cursor_freq = (d.view_low + d.view_high) / 2;
 }
 
+// The directory of the spectrum file, up to and including its last separator;
+// empty when the only separator is the first character.
+static std::string spectrum_directory() {
+    std::string name = trimmed_text_field(text.data_file_name);
+    std::string directory(directory_part(name));
+    return directory.size() <= 1 ? std::string() : directory;
+}
+
 // Publishes the spectrum's range and name for a partner program.
 static void publish_spectrum_in_block() {
     std::string name(trim(name_part(trimmed_text_field(text.data_file_name))));
@@ -77,7 +86,7 @@ static void publish_spectrum_in_block() {
 }
 
 // The bottom row: key summary (none in linked operation) and the help hint.
-static void compose_bottom_line() {
+void compose_bottom_line() {
     std::string first = linked.linked_input_found == 1 ? std::string(39, ' ') : std::string(KEY_SUMMARY);
     set_text_field(display.bottom_line, first + HELP_HINT);
 }
@@ -92,8 +101,8 @@ void set_display_viewport() {
 // Fills the display state from the spectrum record and draws the first screen.
 void initialise_display() {
     DisplayState& d = display;
-    set_text_field(d.spectrum_directory, directory_part(trimmed_text_field(text.data_file_name)));
-    // LINKED: read the linked-operation input here (RDINP) before linked_flag is taken from it
+    set_text_field(d.spectrum_directory, spectrum_directory());
+    load_linked_input();
     linked.linked_flag = linked.linked_input_found;
     linked.offset_marker_on = false;
     d.fit_width = INITIAL_FIT_WIDTH;

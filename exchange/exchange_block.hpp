@@ -72,6 +72,7 @@ JointcBlock& JOINTC();                          // the mapped block (opens "/tar
 bool open_exchange_block(std::string_view name);// maps the named object now (created zero-filled, mode 0600); false: private block used
 void use_private_exchange_block();              // a zero-filled block of this process only (tests)
 bool exchange_block_is_shared();                // true when the block is a named shared object
+std::string exchange_block_name();              // TARNO_JOINTC_NAME when set, else JOINTC_NAME
 
 // [SECTION] View and cursor (display publishes, partner requests) ------------------
 struct ExchangeView {

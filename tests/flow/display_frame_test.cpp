@@ -66,6 +66,23 @@ TEST_F(DisplayFlow, first_view_shows_one_point_per_pixel_in_reduced_height) {
     EXPECT_EQ(exchange_spectrum_start(), 1000.0);
     EXPECT_EQ(exchange_spectrum_end(), 1000.0 + 4999 * 0.5);
     EXPECT_EQ(exchange_spectrum_name(), "run5.spe");
+    EXPECT_EQ(trimmed_text_field(d.spectrum_directory), "/data/spectra/");
+}
+
+TEST_F(DisplayFlow, directory_and_name_of_the_spectrum_file) {
+    load_spectrum(1000, 0, 1, [](int32_t i) { return i; });
+    struct Case { const char* file; const char* directory; const char* name; } cases[] = {
+        {"run5.spe", "", "run5.spe"},
+        {"\\run5.spe", "", "run5.spe"},          // the only separator is the first character
+        {"c:\\rot\\run5.spe", "c:\\rot\\", "run5.spe"},
+        {"/data/", "/data/", ""},
+    };
+    for (const Case& c : cases) {
+        set_text_field(text.data_file_name, c.file);
+        run_display();
+        EXPECT_EQ(trimmed_text_field(display.spectrum_directory), c.directory) << c.file;
+        EXPECT_EQ(exchange_spectrum_name(), c.name) << c.file;
+    }
 }
 
 TEST_F(DisplayFlow, short_spectrum_is_shown_whole_and_padded_on_the_extended_axis) {
