@@ -7,6 +7,7 @@
 #include <bit>          // bit_cast: Q12 read as a float
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>      // getenv: another block name
 #include <cstring>
 #include <fcntl.h>      // shm_open flags
 #include <sys/mman.h>   // shm_open, mmap
@@ -87,9 +88,15 @@ void use_private_exchange_block() {
 
 bool exchange_block_is_shared() { return mapped_shared; }
 
-// Returns the block in use, opening the default shared object on first use.
+std::string exchange_block_name() {
+    const char* name = std::getenv("TARNO_JOINTC");
+    if (name == nullptr || name[0] != '/' || std::strlen(name) < 2) return JOINTC_NAME;
+    return name;
+}
+
+// Returns the block in use, opening the shared object on first use.
 JointcBlock& JOINTC() {
-    if (mapped_block == nullptr) open_exchange_block(JOINTC_NAME);
+    if (mapped_block == nullptr) open_exchange_block(exchange_block_name());
     return *mapped_block;
 }
 

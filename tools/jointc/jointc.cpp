@@ -10,7 +10,8 @@
 //   jointc get FIELD            print one field (view_low, view_high, cursor_freq,
 //                               spectrum_start, spectrum_end, spectrum_name, command)
 //
-// Exit status 0 on success, 2 for a usage error.
+// The block is "/tarno_jointc", or the one $TARNO_JOINTC names (as for the
+// program). Exit status 0 on success, 1 without a block, 2 for a usage error.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -125,7 +126,7 @@ constexpr Command COMMANDS[] = {
 
 int main(int argc, char** argv) {
     // Setup: the shared block (the private fallback is useless to a tool)
-    if (!tarno::open_exchange_block(tarno::JOINTC_NAME)) return 1;
+    if (!tarno::open_exchange_block(tarno::exchange_block_name())) return 1;
 
     // Dispatch the command
     Arguments args(argv + 1, argv + argc);
