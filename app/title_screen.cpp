@@ -8,6 +8,7 @@
 //   y 142      black
 #include "app/title_screen.hpp"
 
+#include <cstdlib>      // HOME, for the path shown
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,11 +44,20 @@ static void draw_title_text() {
     }
 }
 
+// Returns `path` with the home directory written as "~", so that the usual
+// path fits the title screen's line.
+static std::string path_for_display(const std::string& path) {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] == '\0' || std::string_view(home) == "/") return path;
+    const std::string prefix = std::string(home) + "/";
+    return path.rfind(prefix, 0) == 0 ? "~/" + path.substr(prefix.size()) : path;
+}
+
 // Tells the user that the default window is in use, and why.
 static void show_missing_configuration(int32_t config_found) {
     std::vector<std::string> lines;
     if (config_found == 0) {
-        lines = {"Configuration file " + config_file_path() + " was not found:",
+        lines = {"Configuration file " + path_for_display(config_file_path()) + " was not found:",
                  "default sized window of 800x540 pixels will be used"};
     } else {
         lines = startup_notice();

@@ -10,6 +10,7 @@
 #include "display/display_loop.hpp"
 #include "display/display_state.hpp"
 #include "display/frame.hpp"
+#include "display/linked.hpp"
 #include "display/measurement.hpp"
 #include "input/keyboard.hpp"
 #include "window/window.hpp"
@@ -59,11 +60,11 @@ static Redraw dispatch_key(int16_t key) {
 
     // commands of other modules
     case 'O': case 'o':     // MEASURE: peak frequency of the line under the cursor
-        measure_line(); return Redraw_None;
+        measure_line_for_datafile(); return Redraw_None;     // LINKED: then the datafile step
     case '9': case '(':     // MEASURE: cursor as measurement
         take_cursor_as_line(); return Redraw_None;
     case '=': case '+':     // MEASURE: average of the last two measurements
-        average_lines(); return Redraw_None;
+        average_for_datafile(); return Redraw_None;          // LINKED: then the average record
     case 'B': case 'b':     // SMOOTH: baseline subtraction (after the view check)
         return baseline_command();
     case 'N': case 'n':     // SMOOTH: smoothing
@@ -77,13 +78,13 @@ static Redraw dispatch_key(int16_t key) {
     case 'G': case 'g':     // PLOT: plot output
         return Redraw_None;
     case KEY_F1: case KEY_F2: case KEY_F3:  // LINKED: measure a line for the partner
-        return Redraw_None;
+        return measure_for_partner_key(key);
     case KEY_F7:            // LINKED: linked operation off/on
-        return Redraw_None;
+        return toggle_linked_operation();
     case KEY_F8:            // LINKED: offset marker on/off
-        return Redraw_None;
+        return toggle_offset_marker();
     case KEY_ESCAPE:        // LINKED: reread the linked-operation input
-        return Redraw_None;
+        return reread_linked_input();
 
     default: return Redraw_None;
     }

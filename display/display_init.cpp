@@ -8,6 +8,7 @@
 #include "common/fields.hpp"
 #include "display/display_state.hpp"
 #include "display/frame.hpp"
+#include "display/linked.hpp"
 #include "display/linked_state.hpp"
 #include "display/point_index.hpp"
 #include "exchange/exchange_block.hpp"
@@ -85,7 +86,7 @@ static void publish_spectrum_in_block() {
 }
 
 // The bottom row: key summary (none in linked operation) and the help hint.
-static void compose_bottom_line() {
+void compose_bottom_line() {
     std::string first = linked.linked_input_found == 1 ? std::string(39, ' ') : std::string(KEY_SUMMARY);
     set_text_field(display.bottom_line, first + HELP_HINT);
 }
@@ -101,7 +102,7 @@ void set_display_viewport() {
 void initialise_display() {
     DisplayState& d = display;
     set_text_field(d.spectrum_directory, spectrum_directory());
-    // LINKED: read the linked-operation input here (RDINP) before linked_flag is taken from it
+    load_linked_input();
     linked.linked_flag = linked.linked_input_found;
     linked.offset_marker_on = false;
     d.fit_width = INITIAL_FIT_WIDTH;

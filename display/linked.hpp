@@ -21,6 +21,7 @@
 //   [SECTION] Datafile records
 //   [SECTION] Tone patterns
 //   [SECTION] Appending to the datafile
+//   [SECTION] Display loop (keys, measurements for the datafile, key wait)
 #pragma once
 
 #include <array>        // quantum numbers
@@ -29,6 +30,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "display/display_commands.hpp"   // Redraw
 
 namespace tarno {
 
@@ -103,5 +106,15 @@ void play_tone_pattern(const std::vector<ToneStep>& pattern); // tones through t
 // reason when any step fails; nothing else is written then.
 std::optional<std::string> append_datafile_record(const std::string& datafile_name,
                                                   const std::optional<std::string>& record);
+
+// [SECTION] Display loop (keys, measurements for the datafile, key wait) ------------
+void load_linked_input();                   // RDINP beside the spectrum; the display's copy of found and short name
+Redraw reread_linked_input();               // ESC: RDINP again, linked_flag 1 when found, else 0
+Redraw measure_for_partner_key(int16_t key);// F1, F2, F3: command 1..3, measure, datafile step (needs linked input)
+Redraw toggle_linked_operation();           // F7: linked_flag 1 <-> -1
+Redraw toggle_offset_marker();              // F8: offset marker on/off
+void measure_line_for_datafile();           // O (and commands): measurement, then the datafile step
+void average_for_datafile();                // =: average, then the average record when command is 5
+int16_t wait_for_linked_key();              // polls keys and the block every 1 ms until a key arrives
 
 }  // namespace tarno

@@ -7,7 +7,7 @@
 #include <bit>          // bit_cast: Q12 read as a float
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>      // getenv: another block name
+#include <cstdlib>      // getenv: TARNO_JOINTC_NAME
 #include <cstring>
 #include <fcntl.h>      // shm_open flags
 #include <sys/mman.h>   // shm_open, mmap
@@ -88,13 +88,16 @@ void use_private_exchange_block() {
 
 bool exchange_block_is_shared() { return mapped_shared; }
 
+// Returns the shared-memory name to use: TARNO_JOINTC_NAME when set (a leading
+// "/" is added when missing), else JOINTC_NAME.
 std::string exchange_block_name() {
-    const char* name = std::getenv("TARNO_JOINTC");
-    if (name == nullptr || name[0] != '/' || std::strlen(name) < 2) return JOINTC_NAME;
-    return name;
+    const char* name = std::getenv("TARNO_JOINTC_NAME");
+    if (name == nullptr || *name == '\0') return JOINTC_NAME;
+    return *name == '/' ? std::string(name) : "/" + std::string(name);
 }
 
-// Returns the block in use, opening the shared object on first use.
+// Returns the block in use, opening the shared object on first use: the one
+// TARNO_JOINTC_NAME names (tests and side-by-side sessions), else "/tarno_jointc".
 JointcBlock& JOINTC() {
     if (mapped_block == nullptr) open_exchange_block(exchange_block_name());
     return *mapped_block;

@@ -24,7 +24,7 @@
 //  - There is no lock: each side writes whole fields and reads the other's.
 //    The accessors below load and store each field as one relaxed atomic
 //    access, so a field is never seen half written.
-//  - The environment variable TARNO_JOINTC (a name starting with "/") selects
+//  - The environment variable TARNO_JOINTC_NAME selects
 //    another block, so tests or a second pair of programs can run beside the
 //    first without touching its block.
 //  - When the shared object cannot be opened (no /dev/shm), the program works
@@ -72,10 +72,10 @@ constexpr size_t JOINTC_TRANSITION_EXTRA_OFFSET = 88;  // the bytes of Q12 read 
 
 // [SECTION] Opening the block ----------------------------------------------------
 JointcBlock& JOINTC();                          // the mapped block (opens exchange_block_name() on first use)
-std::string exchange_block_name();              // "/tarno_jointc", or $TARNO_JOINTC when that names another ("/...")
 bool open_exchange_block(std::string_view name);// maps the named object now (created zero-filled, mode 0600); false: private block used
 void use_private_exchange_block();              // a zero-filled block of this process only (tests)
 bool exchange_block_is_shared();                // true when the block is a named shared object
+std::string exchange_block_name();              // TARNO_JOINTC_NAME when set, else JOINTC_NAME
 
 // [SECTION] View and cursor (display publishes, partner requests) ------------------
 struct ExchangeView {

@@ -37,6 +37,7 @@ void push_key(uint8_t byte);                 // one keystroke byte (any thread)
 void push_extended_key(uint8_t prefix, uint8_t scan_code);
 void close_key_queue(int status, bool script_exhausted); // pending and future read_key() calls throw ProgramEnded once the queue is empty
                                              // (end_program() closes it too; a backend closes it when the program returns)
+void hold_key_queue(bool on);                // headless: while on, reads on the empty queue wait even when it is closed
 void reopen_key_queue();                     // empties the queue and lets read_key() wait again
 bool direction_keys_passed();                // the pass_direction_keys setting
 

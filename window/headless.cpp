@@ -131,6 +131,10 @@ RunResult run(const std::function<void()>& program) {
     return result;
 }
 
+// While on, read_key() waits on an exhausted script (a test's other thread
+// presses keys); off again, a reader waiting on the empty script ends the run.
+void hold_key_script(bool on) { hold_key_queue(on); }
+
 // [SECTION] Screen --------------------------------------------------------------
 
 // Returns the characters of a text row (empty outside the grid).

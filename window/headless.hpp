@@ -42,6 +42,7 @@ void type_line(std::string_view text);              // text then ENTER (13)
 void answer_dialog(std::optional<std::string> path);// next select_file() result (nothing = cancel)
 void answer_yes_no(bool yes);                       // next ask_yes_no() result
 RunResult run(const std::function<void()>& program);// runs on this thread until it returns or ends
+void hold_key_script(bool on);                      // while on, an exhausted script waits for keys pressed from another thread
 
 std::string row_text(int row);                      // the 80 characters of a text row (1-based)
 int cell_text_color(int row, int column);           // palette index of the character at a cell

@@ -23,6 +23,7 @@ struct KeyQueue {
     std::condition_variable arrived;  // signalled by every push and by close
     std::deque<uint8_t> bytes;
     bool closed = false;              // set by close_key_queue(), cleared by reopen_key_queue()
+    bool held = false;                // headless: an empty closed queue still waits (keys come from another thread)
     ProgramEnded ending{0, false};    // what a read on the closed, empty queue throws
     bool direction_keys = false;      // the pass_direction_keys setting
     std::deque<std::string> file_arguments;
@@ -47,6 +48,16 @@ void push_extended_key(uint8_t prefix, uint8_t scan_code) {
         std::lock_guard guard(g_keys.lock);
         g_keys.bytes.push_back(prefix);
         g_keys.bytes.push_back(scan_code);
+    }
+    g_keys.arrived.notify_all();
+}
+
+// While `on`, a read on the empty queue waits even when the queue is closed;
+// turning it off wakes the readers so that a closed, empty queue ends them.
+void hold_key_queue(bool on) {
+    {
+        std::lock_guard guard(g_keys.lock);
+        g_keys.held = on;
     }
     g_keys.arrived.notify_all();
 }
@@ -85,6 +96,7 @@ void reset_key_state() {
     std::lock_guard guard(g_keys.lock);
     g_keys.bytes.clear();
     g_keys.closed = false;
+    g_keys.held = false;
     g_keys.direction_keys = false;
 }
 
@@ -102,11 +114,21 @@ using namespace window_internal;
 // Waits for one keystroke byte and returns it (0..255); throws ProgramEnded when the queue is closed and empty.
 int read_key() {
     std::unique_lock guard(g_keys.lock);
-    g_keys.arrived.wait(guard, [] { return !g_keys.bytes.empty() || g_keys.closed; });
+    g_keys.arrived.wait(guard, [] { return !g_keys.bytes.empty() || (g_keys.closed && !g_keys.held); });
     if (g_keys.bytes.empty()) throw g_keys.ending;
     uint8_t byte = g_keys.bytes.front();
     g_keys.bytes.pop_front();
     return byte;
+}
+
+// Puts bytes taken from the queue back at its front, in their order, so the
+// next reads see them before anything typed since.
+void unread_keys(std::span<const uint8_t> bytes) {
+    {
+        std::lock_guard guard(g_keys.lock);
+        g_keys.bytes.insert(g_keys.bytes.begin(), bytes.begin(), bytes.end());
+    }
+    g_keys.arrived.notify_all();
 }
 
 // Sets whether direction and function keys reach read_key; returns the previous setting.

@@ -76,6 +76,7 @@ struct ThreadRun {
     std::atomic<bool> finished{false};  // set by the thread as its last act
     int status = 0;                     // exit status (valid once finished)
     bool answer = false;                // the closing question's answer
+    bool ends_program = false;          // the program itself: its end closes the key queue
 };
 
 // The SDL handles and the state of the main loop, in one place.
@@ -351,6 +352,8 @@ static void run_thread(ThreadRun& run, std::function<void(ThreadRun&)> work) {
             std::fprintf(stderr, "tarno: the program stopped on an unexpected error\n");
             run.status = 1;
         }
+        // Threads the program started (the key reader) must not wait for keys forever.
+        if (run.ends_program) close_key_queue(run.status, false);
         run.finished = true;
         wake_main_thread();
     });
@@ -529,6 +532,7 @@ int run_in_window(const std::function<void()>& program, std::vector<std::string>
     SdlBackend backend;
     install_backend(&backend);
     ThreadRun program_run, question;
+    program_run.ends_program = true;
     run_thread(program_run, [&program](ThreadRun&) { program(); });
 
     // Loop: events, requests, end of the program, present --------------------

@@ -27,6 +27,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -104,6 +105,7 @@ void menu_action(int action);                        // no menus here: nothing t
 
 // [SECTION] Keys ----------------------------------------------------------------
 int read_key();                                      // waits for one byte (0..255), no echo; any thread
+void unread_keys(std::span<const uint8_t> bytes);    // puts bytes back at the front of the key queue, in order
 bool pass_direction_keys(bool on);                   // direction and function keys reach read_key; returns the previous setting
 void set_file_arguments(std::vector<std::string> arguments); // command-line file names, queue shared by all blank-name opens
 std::optional<std::string> next_file_argument();     // the next queued name (also files dropped on the window), if any

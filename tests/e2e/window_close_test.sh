@@ -43,4 +43,17 @@ ask_to_close
 e2e_type "$E2E_WINDOW" Return
 e2e_wait_exit "$probe_pid" 10
 [ "$E2E_STATUS" -eq 0 ] || e2e_fail "closing: the probe exited with $E2E_STATUS"
+
+# A program deep in a computation: the window still asks at once, and Yes
+# ends the process after a short grace time although the program cannot unwind.
+e2e_launch "$PROBE" busy "$E2E_TMP/busy.log"
+probe_pid=$E2E_LAST_PID
+e2e_wait_window tarno-probe
+probe_window=$E2E_WINDOW
+e2e_wait_line "$E2E_TMP/busy.log" ready
+ask_to_close
+e2e_type "$E2E_WINDOW" Return
+e2e_wait_exit "$probe_pid" 10
+[ "$E2E_STATUS" -eq 0 ] || e2e_fail "closing a busy program: the probe exited with $E2E_STATUS"
+grep -q "did not stop in time" "$E2E_TMP/program.err" || e2e_fail "closing a busy program: no notice on stderr"
 echo "window close question: ok"

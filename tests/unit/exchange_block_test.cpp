@@ -118,13 +118,13 @@ namespace tarno {
 namespace {
 
 TEST(exchange_block, environment_may_name_another_block) {
-    unsetenv("TARNO_JOINTC");
+    unsetenv("TARNO_JOINTC_NAME");
     EXPECT_EQ(exchange_block_name(), "/tarno_jointc");
-    setenv("TARNO_JOINTC", "/tarno_jointc_other", 1);
+    setenv("TARNO_JOINTC_NAME", "/tarno_jointc_other", 1);
     EXPECT_EQ(exchange_block_name(), "/tarno_jointc_other");
-    setenv("TARNO_JOINTC", "no_slash", 1);      // not a shared-memory name: the default
-    EXPECT_EQ(exchange_block_name(), "/tarno_jointc");
-    unsetenv("TARNO_JOINTC");
+    setenv("TARNO_JOINTC_NAME", "no_slash", 1);     // a shared-memory name begins with "/"
+    EXPECT_EQ(exchange_block_name(), "/no_slash");
+    unsetenv("TARNO_JOINTC_NAME");
 }
 
 }  // namespace
