@@ -31,13 +31,15 @@
 //   [SECTION] Reader
 #include <algorithm>
 #include <bit>          // bit_cast: floats parked in the int32 scratch array
-#include <charconv>     // from_chars: the numbers
+#include <charconv>     // errc
 #include <cmath>        // isfinite, fabs, trunc
 #include <cstdint>
 #include <cstdio>
 #include <cstring>      // memchr, memmove
 #include <optional>
 #include <string>
+
+#include <fast_float/fast_float.h>  // the numbers: correctly rounded, underflow reads as 0
 
 #include "app/records.hpp"
 #include "app/spectrum_reader.hpp"
@@ -120,7 +122,10 @@ private:
         return position_ < end_;
     }
 
-    int peek() { return ensure(1) ? static_cast<unsigned char>(buffer_[position_]) : EOF; }
+    int peek() {
+        if (position_ < end_) return static_cast<unsigned char>(buffer_[position_]);
+        return ensure(1) ? static_cast<unsigned char>(buffer_[position_]) : EOF;
+    }
 
     static bool is_blank(int c) { return c == ' ' || c == '\t' || c == '\r'; }
 
@@ -162,14 +167,14 @@ private:
     // value fits single precision.
     template <typename Real>
     bool parse_number(Real& value) {
-        ensure(MAX_TOKEN + 1);
+        if (end_ - position_ <= MAX_TOKEN && !at_end_) ensure(MAX_TOKEN + 1);
         const char* first = buffer_ + position_;
         const char* last = buffer_ + end_;
         const char* start = first;
         if (*start == '+') ++start;                                 // from_chars takes no '+'
         if (start == last || !(*start == '-' || *start == '.' || (*start >= '0' && *start <= '9'))) return false;
         if (*start == '-' && first != start) return false;          // "+-1"
-        auto [stop, error] = std::from_chars(start, last, value);
+        auto [stop, error] = fast_float::from_chars(start, last, value);
         bool clean_end = stop == last ? at_end_ : ends_token(static_cast<unsigned char>(*stop));
         if (error == std::errc() && clean_end && static_cast<size_t>(stop - first) <= MAX_TOKEN) {
             position_ += static_cast<size_t>(stop - first);
@@ -200,7 +205,7 @@ private:
             if (c == 'd' || c == 'D') c = 'e';
             if (c != '+') text[n++] = c;
         }
-        auto [stop, error] = std::from_chars(text, text + n, value);
+        auto [stop, error] = fast_float::from_chars(text, text + n, value);
         if (error != std::errc() || stop != text + n || !fits_single(value)) return false;
         position_ += length;
         return true;

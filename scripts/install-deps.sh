@@ -8,6 +8,7 @@ packages=(
   libfreetype-dev libfontconfig-dev         # glyph rendering and font lookup
   fonts-liberation                          # metric-compatible Arial / Courier New / Times faces
   libpng-dev                                # PNG screenshots
+  libfast-float-dev                         # fast, correctly rounded number parsing (ASCII spectra)
   libgtest-dev libgmock-dev                 # unit and flow tests
   xvfb xdotool imagemagick                  # end-to-end tests in a real window
 )

@@ -110,6 +110,7 @@ TEST(ascii_reader, pair_rules) {
         "c\n1 0\n2,,5\n2 5\n3 10\n4 5\n",                 // an empty value
         "c\n1 0\n2 5\n2.5 6x\n3 10\n4 5\n",               // a number runs up to its separator
         "c\n1 0\n2 5\n-\n3 10\n4 5\n",
+        "c\n1 1e-50\n2 5\n3 10\n4 5\n",                 // below single precision: reads as 0
     };
     for (const char* contents : variants) {
         ASSERT_EQ(read_text(contents), AsciiReadResult::success) << contents;
