@@ -24,6 +24,9 @@
 //  - There is no lock: each side writes whole fields and reads the other's.
 //    The accessors below load and store each field as one relaxed atomic
 //    access, so a field is never seen half written.
+//  - The environment variable TARNO_JOINTC_NAME selects
+//    another block, so tests or a second pair of programs can run beside the
+//    first without touching its block.
 //  - When the shared object cannot be opened (no /dev/shm), the program works
 //    on a private block of the same layout and says so once on stderr.
 #pragma once
@@ -68,7 +71,7 @@ static_assert(sizeof(float) == 4 && sizeof(double) == 8);
 constexpr size_t JOINTC_TRANSITION_EXTRA_OFFSET = 88;  // the bytes of Q12 read as a float
 
 // [SECTION] Opening the block ----------------------------------------------------
-JointcBlock& JOINTC();                          // the mapped block (opens "/tarno_jointc" on first use)
+JointcBlock& JOINTC();                          // the mapped block (opens exchange_block_name() on first use)
 bool open_exchange_block(std::string_view name);// maps the named object now (created zero-filled, mode 0600); false: private block used
 void use_private_exchange_block();              // a zero-filled block of this process only (tests)
 bool exchange_block_is_shared();                // true when the block is a named shared object

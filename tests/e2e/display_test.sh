@@ -52,6 +52,8 @@ near() { awk -v a="$1" -v b="$2" -v t="$3" 'BEGIN { d = a - b; if (d < 0) d = -d
 # Start: file argument, ENTER at the prompt, ENTER at "Ready to plot" -------------
 e2e_start_xvfb
 export XDG_CONFIG_HOME="$E2E_TMP/config"      # no configuration file: the default window
+export TARNO_JOINTC_NAME="/tarno_jointc_e2e_$$"      # a block of this test only
+trap 'rm -f "/dev/shm${TARNO_JOINTC_NAME}"; e2e_cleanup' EXIT
 "$JOINTC" reset
 e2e_launch "$TARNO" "$SPECTRUM"
 tarno_pid=$E2E_LAST_PID

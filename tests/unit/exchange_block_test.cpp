@@ -3,6 +3,7 @@
 // other's writes.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
@@ -108,6 +109,22 @@ TEST(exchange_block, quantum_number_outside_range_is_ignored) {
     EXPECT_EQ(exchange_quantum_number(0), 0);
     EXPECT_EQ(exchange_quantum_number(13), 0);
     for (int q = 1; q <= 12; ++q) EXPECT_EQ(exchange_quantum_number(q), 0);
+}
+
+}  // namespace
+}  // namespace tarno
+
+namespace tarno {
+namespace {
+
+TEST(exchange_block, environment_may_name_another_block) {
+    unsetenv("TARNO_JOINTC_NAME");
+    EXPECT_EQ(exchange_block_name(), "/tarno_jointc");
+    setenv("TARNO_JOINTC_NAME", "/tarno_jointc_other", 1);
+    EXPECT_EQ(exchange_block_name(), "/tarno_jointc_other");
+    setenv("TARNO_JOINTC_NAME", "no_slash", 1);     // a shared-memory name begins with "/"
+    EXPECT_EQ(exchange_block_name(), "/no_slash");
+    unsetenv("TARNO_JOINTC_NAME");
 }
 
 }  // namespace
