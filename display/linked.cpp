@@ -86,7 +86,7 @@ static void write_datafile_step(int32_t command, const MeasuredLine& line, bool 
     if (has_record) record = format_datafile_record(command, in.datafile_is_lin == 1, line, in.line_uncertainty, read_transition());
     std::optional<std::string> failure = append_datafile_record(in.datafile_name, record);
     if (failure) {
-        show_error(" ERROR: datafile " + trimmed_text_field(in.datafile_short_name) + ": " + *failure + ", nothing written");
+        show_error(" ERROR: nothing written, " + trimmed_text_field(in.datafile_short_name) + ": " + *failure);
     } else if (record) {
         play_tone_pattern(tone_pattern(command, in.tone_frequency, in.tone_duration));
     }

@@ -121,9 +121,10 @@ void play_tone_pattern(const std::vector<ToneStep>& pattern) {
 
 // [SECTION] Appending to the datafile ------------------------------------------------
 
-// Returns "<step>: <reason>" for the errno of a failed call.
+// Returns "<step><reason>" for the errno of a failed call (kept short: it
+// goes into an 80-column message row with the datafile's name).
 static std::string failure(std::string_view step, int error) {
-    return std::string(step) + ": " + std::strerror(error);
+    return std::string(step) + std::strerror(error);
 }
 
 // Appends `record` and a line end in one write() to the existing datafile.
@@ -131,7 +132,7 @@ std::optional<std::string> append_datafile_record(const std::string& datafile_na
                                                   const std::optional<std::string>& record) {
     // No O_CREAT: the datafile belongs to the partner and must already exist.
     int fd = ::open(datafile_name.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0) return failure("cannot open for appending", errno);
+    if (fd < 0) return failure("", errno);
 
     std::optional<std::string> error;
     if (record) {
@@ -139,10 +140,10 @@ std::optional<std::string> append_datafile_record(const std::string& datafile_na
         ssize_t written;
         do written = ::write(fd, bytes.data(), bytes.size());
         while (written < 0 && errno == EINTR);
-        if (written < 0) error = failure("cannot write", errno);
-        else if (static_cast<size_t>(written) != bytes.size()) error = "cannot write: the disk is full";
+        if (written < 0) error = failure("write failed: ", errno);
+        else if (static_cast<size_t>(written) != bytes.size()) error = "write incomplete: disk full";
     }
-    if (::close(fd) != 0 && !error) error = failure("cannot close", errno);
+    if (::close(fd) != 0 && !error) error = failure("close failed: ", errno);
     return error;
 }
 
