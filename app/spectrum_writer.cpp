@@ -18,6 +18,7 @@ static WriteStatus write_failure(const char* step) {
 
 // fwrite of `size` bytes; false on a short write.
 static bool write_bytes(std::FILE* file, const void* bytes, size_t size) {
+    if (size == 0) return true;     // an empty span may have no data pointer
     errno = 0;
     return std::fwrite(bytes, 1, size, file) == size;
 }

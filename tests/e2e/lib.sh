@@ -13,6 +13,7 @@
 # $E2E_KEEP (build dir/e2e-failures/<test>) for a look afterwards.
 
 E2E_PIDS=()
+E2E_TIMEOUT=${E2E_TIMEOUT:-30}   # seconds any wait may take (machines under load start slowly)
 
 # Prints the message and ends the test as failed.
 e2e_fail() {
@@ -81,10 +82,10 @@ e2e_launch() {
     E2E_PIDS+=("$E2E_LAST_PID")
 }
 
-# Waits (up to 10 s) for a visible window whose title is $1; sets E2E_WINDOW to its id.
+# Waits for a visible window whose title is $1; sets E2E_WINDOW to its id.
 e2e_wait_window() {
     local i
-    for i in $(seq 1 100); do
+    for i in $(seq 1 $((E2E_TIMEOUT * 10))); do
         E2E_WINDOW=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
         [ -n "$E2E_WINDOW" ] && return 0
         sleep 0.1
@@ -92,10 +93,10 @@ e2e_wait_window() {
     e2e_fail "no window titled '$1' appeared"
 }
 
-# Waits (up to 10 s) until file $1 has a line equal to $2.
+# Waits until file $1 has a line equal to $2.
 e2e_wait_line() {
     local i
-    for i in $(seq 1 100); do
+    for i in $(seq 1 $((E2E_TIMEOUT * 10))); do
         grep -qx -- "$2" "$1" 2>/dev/null && return 0
         sleep 0.1
     done
@@ -133,6 +134,19 @@ e2e_expect_pixel() {
     local got
     got=$(e2e_pixel "$1" "$2" "$3")
     [ "$got" = "$4" ] || e2e_fail "$5: pixel ($2,$3) is $got, expected $4"
+}
+
+# Waits until pixel ($2, $3) of the screen shows $4 (RRGGBB), taking screenshots
+# into $1; fails with $5 and the last colour seen.
+e2e_wait_pixel() {
+    local i got=""
+    for i in $(seq 1 $((E2E_TIMEOUT * 4))); do
+        e2e_screenshot "$1"
+        got=$(e2e_pixel "$1" "$2" "$3")
+        [ "$got" = "$4" ] && return 0
+        sleep 0.1
+    done
+    e2e_fail "$5: pixel ($2,$3) is $got, expected $4"
 }
 
 # Waits (up to $2 s) for process $1 to end; sets E2E_STATUS to its exit status, or fails.

@@ -22,7 +22,7 @@ X11_WINDOW="$(dirname "$0")/x11_window.py"
 ask_to_close() {
     python3 "$X11_WINDOW" close "$probe_window" || e2e_fail "could not send the close request"
     local i
-    for i in $(seq 1 100); do
+    for i in $(seq 1 $((E2E_TIMEOUT * 10))); do
         E2E_WINDOW=$(python3 "$X11_WINDOW" find TARNO) && return 0
         sleep 0.1
     done
@@ -41,7 +41,7 @@ e2e_wait_line "$E2E_TMP/keys.log" 122
 # Yes: the program ends and the window closes.
 ask_to_close
 e2e_type "$E2E_WINDOW" Return
-e2e_wait_exit "$probe_pid" 10
+e2e_wait_exit "$probe_pid" "$E2E_TIMEOUT"
 [ "$E2E_STATUS" -eq 0 ] || e2e_fail "closing: the probe exited with $E2E_STATUS"
 
 # A program deep in a computation: the window still asks at once, and Yes
@@ -53,7 +53,7 @@ probe_window=$E2E_WINDOW
 e2e_wait_line "$E2E_TMP/busy.log" ready
 ask_to_close
 e2e_type "$E2E_WINDOW" Return
-e2e_wait_exit "$probe_pid" 10
+e2e_wait_exit "$probe_pid" "$E2E_TIMEOUT"
 [ "$E2E_STATUS" -eq 0 ] || e2e_fail "closing a busy program: the probe exited with $E2E_STATUS"
 grep -q "did not stop in time" "$E2E_TMP/program.err" || e2e_fail "closing a busy program: no notice on stderr"
 echo "window close question: ok"

@@ -18,19 +18,21 @@ start_probe() {
     E2E_PIDS+=("$probe_pid")
     e2e_wait_window tarno-probe
     e2e_wait_line "$E2E_TMP/$1.log" ready
-    sleep 0.3   # the dialog is drawn right after "ready"
+    e2e_window_origin "$E2E_WINDOW"
+}
+
+# Waits until the in-window box's caption bar (text row 12, columns 16-65, colour 1) is on screen.
+wait_for_box() {
+    e2e_wait_pixel "$E2E_TMP/$1.png" $((E2E_X + 200)) $((E2E_Y + 11 * 18 + 1)) 000080 "$1: caption bar of the box"
 }
 
 # Yes/No box: drawn in the window, TAB moves to No, ENTER takes it ---------------
 start_probe ask "$E2E_TMP"
-e2e_screenshot "$E2E_TMP/ask.png"
-e2e_window_origin "$E2E_WINDOW"
-# The box's caption bar (text row 12, columns 16-65) is colour 1 on the probe's grey.
-e2e_expect_pixel "$E2E_TMP/ask.png" $((E2E_X + 200)) $((E2E_Y + 11 * 18 + 1)) 000080 "Yes/No caption bar"
+wait_for_box ask
 e2e_expect_pixel "$E2E_TMP/ask.png" $((E2E_X + 100)) $((E2E_Y + 100)) FF0000 "the screen beside the box"
 e2e_type "$E2E_WINDOW" Tab Return
 e2e_wait_line "$E2E_TMP/ask.log" no
-e2e_wait_exit "$probe_pid" 10
+e2e_wait_exit "$probe_pid" "$E2E_TIMEOUT"
 [ "$E2E_STATUS" -eq 0 ] || e2e_fail "ask: the probe exited with $E2E_STATUS"
 
 # In-window file chooser: TAB to "Probe files", END, ENTER ----------------------
@@ -41,17 +43,16 @@ start_probe choose "$data"
 e2e_screenshot "$E2E_TMP/choose.png"
 e2e_type "$E2E_WINDOW" Tab End Up Return       # ../ sub/ b.PRB c.prb -> b.PRB
 e2e_wait_line "$E2E_TMP/choose.log" "$data/b.PRB"
-e2e_wait_exit "$probe_pid" 10
+e2e_wait_exit "$probe_pid" "$E2E_TIMEOUT"
 
 # Default exit behaviour: the window asks; No keeps it, ESC then closes it -------
 start_probe finish "$E2E_TMP"
-sleep 0.5
+wait_for_box finish   # typed before the question, a key would not count as its answer
 kill -0 "$probe_pid" 2>/dev/null || e2e_fail "finish: the window closed without asking"
-e2e_screenshot "$E2E_TMP/finish.png"
 e2e_type "$E2E_WINDOW" n
 sleep 0.5
 kill -0 "$probe_pid" 2>/dev/null || e2e_fail "finish: No closed the window"
 e2e_type "$E2E_WINDOW" Escape
-e2e_wait_exit "$probe_pid" 10
+e2e_wait_exit "$probe_pid" "$E2E_TIMEOUT"
 [ "$E2E_STATUS" -eq 0 ] || e2e_fail "finish: the probe exited with $E2E_STATUS"
 echo "window dialogs: ok"

@@ -93,19 +93,31 @@ for entry in "${pixel_cases[@]}"; do
     e2e_expect_pixel "$E2E_TMP/probe.png" $((E2E_X + x)) $((E2E_Y + y)) "$colour" "$what"
 done
 
+# The text cursor blinks: its cell (row 21, column 1) shows inverted and plain in turn
+seen=""
+for i in $(seq 1 20); do
+    e2e_screenshot "$E2E_TMP/cursor.png"
+    seen="$seen $(e2e_pixel "$E2E_TMP/cursor.png" $((E2E_X + 5)) $((E2E_Y + 20 * 18 + 9)))"
+    [[ "$seen" == *3F3F3F* && "$seen" == *C0C0C0* ]] && break
+    sleep 0.15
+done
+[[ "$seen" == *3F3F3F* && "$seen" == *C0C0C0* ]] || e2e_fail "the cursor cell did not blink (colours seen:$seen)"
+
 # A resize from the program gives the window exactly the new client size ------------
 e2e_type "$E2E_WINDOW" r
 e2e_wait_line "$E2E_TMP/keys.log" resized
-sleep 0.3
-eval "$(xdotool getwindowgeometry --shell "$E2E_WINDOW" | grep -E '^(WIDTH|HEIGHT)=')"
+for i in $(seq 1 $((E2E_TIMEOUT * 10))); do   # the window follows on the main thread
+    eval "$(xdotool getwindowgeometry --shell "$E2E_WINDOW" | grep -E '^(WIDTH|HEIGHT)=')"
+    [ "$WIDTH x $HEIGHT" = "640 x 400" ] && break
+    sleep 0.1
+done
 [ "$WIDTH x $HEIGHT" = "640 x 400" ] || e2e_fail "resized window is $WIDTH x $HEIGHT, expected 640 x 400"
-e2e_screenshot "$E2E_TMP/resized.png"
 e2e_window_origin "$E2E_WINDOW"
-e2e_expect_pixel "$E2E_TMP/resized.png" $((E2E_X + 320)) $((E2E_Y + 399)) 00FF00 "last pixel row after the resize"
+e2e_wait_pixel "$E2E_TMP/resized.png" $((E2E_X + 320)) $((E2E_Y + 399)) 00FF00 "last pixel row after the resize"
 e2e_expect_pixel "$E2E_TMP/resized.png" $((E2E_X + 320)) $((E2E_Y + 200)) C0C0C0 "cleared window after the resize"
 
 # q ends the program; exit behaviour 2 closes the window ----------------------------
 e2e_type "$E2E_WINDOW" q
-e2e_wait_exit "$probe_pid" 10
+e2e_wait_exit "$probe_pid" "$E2E_TIMEOUT"
 [ "$E2E_STATUS" -eq 0 ] || e2e_fail "the probe exited with $E2E_STATUS"
 echo "window keys and colours: ok"

@@ -6,7 +6,11 @@
 // These are figures to know, not thresholds, so the study is disabled in the
 // normal test run. Run it with
 //   build/unit_measurement_accuracy_test --gtest_also_run_disabled_tests
-// (TARNO_LINE_FWHH=<points> sets the width of the centre lobe, default 8).
+// The default line is the demo recording's (tools/demo): a Lorentzian of half
+// width 0.35 MHz at 0.05 MHz per point, i.e. 7 points, whose centre lobe is
+// 4.6 points wide at half height. TARNO_LINE_HALF_WIDTH=<points> sets another.
+// Noise is given as a fraction of the line's peak: the demo's weakest lines
+// have 20 %, its typical ones a few per cent.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -40,15 +44,14 @@ double lobe(Shape shape, double u) {
     return (1 - u * u) * std::exp(-u * u / 2);
 }
 
-// Width parameter giving a centre lobe of `fwhh` points (full width where the
-// lobe is at half its height above the baseline), found by bisection.
-double width_parameter(Shape shape, double fwhh) {
+// Full width of the centre lobe at half its height, in points, for width parameter w.
+double lobe_fwhh(Shape shape, double w) {
     double lo = 0, hi = 3;
     for (int k = 0; k < 100; ++k) {
         double mid = (lo + hi) / 2;
         (lobe(shape, mid) > 0.5 ? lo : hi) = mid;
     }
-    return fwhh / (2 * lo);
+    return 2 * lo * w;
 }
 
 struct Figures {
@@ -60,11 +63,10 @@ struct Figures {
 
 // Measures TRIALS lines at random sub-point centres with noise of `noise`
 // (standard deviation, as a fraction of the amplitude).
-Figures study(Shape shape, int fit_width, double fwhh, double noise, unsigned seed) {
+Figures study(Shape shape, int fit_width, double w, double noise, unsigned seed) {
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> offset(-0.5, 0.5);
     std::normal_distribution<double> gauss(0.0, noise * AMPLITUDE);
-    const double w = width_parameter(shape, fwhh);
     const int centre_point = POINTS / 2;
     double sum = 0, sum2 = 0, core2 = 0;
     int measured = 0, refused = 0, lost = 0;
@@ -117,15 +119,17 @@ TEST(measurement_accuracy, DISABLED_isolated_lines) {
     draw_frame();
     ASSERT_EQ(display.expansion, 1);
 
-    const char* env = std::getenv("TARNO_LINE_FWHH");
-    const double fwhh = env ? std::atof(env) : 8.0;
-    std::printf("centre lobe FWHH %.1f points, %d lines per figure, bias/scatter in point steps\n", fwhh, TRIALS);
+    const char* env = std::getenv("TARNO_LINE_HALF_WIDTH");
+    const double w = env ? std::atof(env) : 0.35 / 0.05;
+    std::printf("width parameter %.2f points, %d lines per figure, bias/scatter in point steps\n", w, TRIALS);
     std::printf("%-14s %5s %8s %10s %10s %6s %12s %8s\n", "shape", "width", "noise", "bias", "scatter", "lost",
                 "rms(kept)", "refused");
     for (Shape shape : {Shape_Lorentzian2f, Shape_Gaussian2f}) {
+        std::printf("%s: centre lobe %.2f points wide at half height\n",
+                    shape == Shape_Lorentzian2f ? "Lorentzian 2f" : "Gaussian 2f", lobe_fwhh(shape, w));
         for (int width : {5, 7, 11}) {
-            for (double noise : {0.0, 0.01, 0.05}) {
-                Figures f = study(shape, width, fwhh, noise, 1234u + width);
+            for (double noise : {0.0, 0.01, 0.05, 0.20}) {
+                Figures f = study(shape, width, w, noise, 1234u + width);
                 std::printf("%-14s %5d %7.0f%% %+10.4f %10.4f %6d %12.4f %8d\n",
                             shape == Shape_Lorentzian2f ? "Lorentzian 2f" : "Gaussian 2f", width, noise * 100,
                             f.bias, f.scatter, f.lost, f.core_scatter, f.refused);

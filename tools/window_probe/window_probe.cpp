@@ -85,6 +85,7 @@ int main(int argc, char** argv) {
         } else if (mode == "finish") {
             end_program(0);
         } else {
+            show_text_cursor(true);  // blinks at row 21, column 1
             for (int key; (key = read_key()) != 'q';) {
                 log_line(log, std::to_string(key));
                 if (key == 'r') resize_probe(log);
