@@ -1,10 +1,12 @@
 // The readers' messages and reports on the console, row by row, with their
 // colours, and the pause for ENTER before a refused binary file goes back.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "app/driver.hpp"
 #include "app/records.hpp"
 #include "app/spectrum_reader.hpp"
 #include "tests/support/fixture_dir.hpp"
@@ -179,6 +181,26 @@ TEST(reader_messages, ascii_failure_reports) {
     EXPECT_EQ(run_ascii(""), AsciiReadResult::failure);
     EXPECT_EQ(row(4), "          Unsuccessful ASCII input:  Problem with the comment");
     EXPECT_EQ(row(5), "");
+}
+
+// [SECTION] Through the driver ------------------------------------------------------
+
+// A refused binary file does not end the program: after ENTER the file
+// prompt comes back below the message, and the next file can be read.
+TEST(reader_messages, refused_file_returns_to_the_file_prompt) {
+    FixtureDir dir;
+    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);      // no configuration file
+    std::string too_many = dir.write("big.spe", header_with_count(10000001));
+    std::string good = dir.write("good.spe", testing::binary_spectrum_bytes(testing::recording_header(),
+                                                                             {1, 5, 2}, 1.0, 3.0, 1.0));
+    headless::start();
+    headless::type_line(too_many);
+    headless::press_keys("\r");                             // the pause after the message
+    headless::type_line(good);
+    headless::RunResult run = headless::run([] { MAIN__(); });
+    EXPECT_TRUE(run.script_exhausted) << "the program went on to wait for keys";
+    EXPECT_EQ(spectrum.point_count, 3);
+    EXPECT_EQ(spectrum.intensity[2], 5);
 }
 
 }  // namespace
