@@ -11,6 +11,7 @@
 // intensity; every value is clamped into [y_floor, y_high] before drawing.
 #include <algorithm>
 #include <limits>
+#include <span>
 
 #include "app/records.hpp"
 #include "display/display_state.hpp"
@@ -91,11 +92,23 @@ static void draw_interpolated() {
     for (int32_t k = 2; k <= d.interp_count; ++k) line_to_world(d.interp_freq[k], clamped(d.interp_value[k]));
 }
 
+// Every point of the view joined by lines, handed to the window layer a block
+// at a time (one lock per block; many points per pixel column draw as one run).
 void draw_every_point() {
     const DisplayState& d = display;
+    constexpr int BLOCK = 2048;
+    double xs[BLOCK], ys[BLOCK];
     move_to_world(d.view_low, clamped(index_intensity(d.first_index)));
-    for (int32_t i = d.first_index + 1; i <= d.last_index; ++i)
-        line_to_world(index_frequency(i), clamped(index_intensity(i)));
+    int n = 0;
+    for (int32_t i = d.first_index + 1; i <= d.last_index; ++i) {
+        xs[n] = index_frequency(i);
+        ys[n] = clamped(index_intensity(i));
+        if (++n == BLOCK) {
+            polyline_to_world(std::span<const double>(xs, BLOCK), std::span<const double>(ys, BLOCK));
+            n = 0;
+        }
+    }
+    polyline_to_world(std::span<const double>(xs, size_t(n)), std::span<const double>(ys, size_t(n)));
 }
 
 static void draw_decimated() {

@@ -383,6 +383,69 @@ void line_to_world(double x, double y) {
     c.position_y = py;
 }
 
+// Draws a vertical run of pixels (viewport pixels, top <= bottom) in the
+// graphics colour and write mode, clipped to the viewport.
+static void draw_column_locked(int64_t x, int64_t top, int64_t bottom) {
+    const CoreState& c = core();
+    Surface& s = surface();
+    x += c.viewport_x1; top += c.viewport_y1; bottom += c.viewport_y1;
+    ClipRect clip = clip_rect_locked();
+    if (x < clip.x1 || x > clip.x2) return;
+    top = std::max<int64_t>(top, clip.y1);
+    bottom = std::min<int64_t>(bottom, clip.y2);
+    uint32_t colour = graphics_pixel_locked();
+    int mode = c.write_mode;
+    for (int64_t y = top; y <= bottom; ++y) combine(s.pixels[size_t(y) * s.width + size_t(x)], colour, mode);
+    s.generation++;
+}
+
+// As line_to_world to each point in turn, under one lock. In a mode where
+// drawing a pixel twice changes nothing (all but exclusive-or) with a solid
+// line, the segments that stay in one pixel column cover exactly the column
+// between their lowest and highest end point: they are drawn as that one run.
+// Dense curves (many points per column) draw in a fraction of the time with
+// the same pixels and the same line style phase.
+void polyline_to_world(std::span<const double> xs, std::span<const double> ys) {
+    std::lock_guard guard(surface().lock);
+    CoreState& c = core();
+    const size_t count = std::min(xs.size(), ys.size());
+    if (c.write_mode == WRITE_MODE_XOR || c.line_style != 0xFFFF) {
+        for (size_t k = 0; k < count; ++k) {
+            int64_t px = world_to_pixel_x(xs[k]), py = world_to_pixel_y(ys[k]);
+            draw_line_locked(c.position_x, c.position_y, px, py);
+            c.position_x = px;
+            c.position_y = py;
+        }
+        return;
+    }
+    auto inside_limit = [&](int64_t x, int64_t y) {
+        x += c.viewport_x1; y += c.viewport_y1;
+        return x <= int64_t(COORDINATE_LIMIT) && x >= -int64_t(COORDINATE_LIMIT) &&
+               y <= int64_t(COORDINATE_LIMIT) && y >= -int64_t(COORDINATE_LIMIT);
+    };
+    // The run in the column of the position: from run_top to run_bottom, to
+    // be drawn when a segment inside the column joined it.
+    int64_t run_top = c.position_y, run_bottom = c.position_y;
+    bool run_open = false;
+    for (size_t k = 0; k < count; ++k) {
+        int64_t px = world_to_pixel_x(xs[k]), py = world_to_pixel_y(ys[k]);
+        if (px == c.position_x && inside_limit(px, c.position_y) && inside_limit(px, py)) {
+            run_top = std::min(run_top, py);
+            run_bottom = std::max(run_bottom, py);
+            run_open = true;
+            c.style_phase = int((c.style_phase + std::llabs(py - c.position_y)) % 16);
+        } else {
+            if (run_open) draw_column_locked(c.position_x, run_top, run_bottom);
+            run_open = false;
+            draw_line_locked(c.position_x, c.position_y, px, py);
+            run_top = run_bottom = py;
+        }
+        c.position_x = px;
+        c.position_y = py;
+    }
+    if (run_open) draw_column_locked(c.position_x, run_top, run_bottom);
+}
+
 // Draws a filled rectangle or its one-pixel outline (every pixel once, so an
 // exclusive-or outline drawn twice restores); the position does not move.
 void fill_rectangle_world(int control, double x1, double y1, double x2, double y2) {

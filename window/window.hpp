@@ -121,6 +121,7 @@ void move_to(int x, int y);                          // viewport pixels
 void line_to(int x, int y);                          // line in colour, style and mode; in XOR mode without its end point (a polyline toggles each pixel once)
 void move_to_world(double x, double y);
 void line_to_world(double x, double y);
+void polyline_to_world(std::span<const double> x, std::span<const double> y); // line_to_world to each point in turn, faster for dense curves (same pixels)
 void fill_rectangle_world(int control, double x1, double y1, double x2, double y2); // RECTANGLE_FILL or RECTANGLE_BORDER
 void flood_fill(int x, int y, int border_color);     // viewport pixels; fills up to the border colour
 void set_line_style(uint16_t mask);                  // 0xFFFF solid, 0xEEEE dashed, 0x9999 dotted
