@@ -264,6 +264,7 @@ static void run_closing_menu(bool after_zero_range) {
         write_text(length <= MENU_NAME_MAX ? name.substr(0, MENU_NAME_MAX)
                                            : "..." + std::string(name.substr(length - MENU_NAME_MAX, MENU_NAME_MAX)));
         set_text_color(0);
+        console_write("");   // ends the name's line
         console_write("");
         write_text(std::string(10, ' ') + "... ");
         std::optional<long long> answer = read_integer_field(console_read_line(), MENU_ANSWER_COLUMNS);

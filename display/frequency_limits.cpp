@@ -24,8 +24,8 @@ enum LimitAnswer {
 static void write_limits_page() {
     const DisplayState& d = display;
     double first = index_frequency(1), last = index_frequency(std::max(spectrum.point_count, 1));
-    // the heading is one column wider than the window: cut, so it does not wrap into a row of its own
-    console_write(std::string(" _____F R E Q U E N C Y   L I M I T S" + std::string(44, '_')).substr(0, 80));
+    console_write(" ");
+    console_write("_____F R E Q U E N C Y   L I M I T S" + std::string(44, '_'));
     console_write(std::string(34, ' ') + "       lower       upper           range");
     console_write("");
     console_write("  Frequency limits of data:       " + format_fixed(first, 12, 3) + format_fixed(last, 12, 3) +

@@ -220,6 +220,7 @@ int16_t wait_for_linked_key() {
             stop_peeking();
             return key;
         }
+        PEEKSTART(UNIT_KEYBOARD);           // a typed stop character (199) ended the reader: a new one (no-op while running)
         int32_t command = exchange_command();
         if (command > 0) {                  // a negative code is not a command: ignored
             run_partner_command(command);

@@ -315,6 +315,15 @@ TEST_F(Linked, keys_typed_in_quick_succession_are_all_taken) {
         run_command_loop();
     });
     EXPECT_DOUBLE_EQ(display.cursor_freq, start + 5 * step);
+
+    // A typed stop character (code 199) ends the key reader; the keys after it still arrive.
+    headless::press_keys("\xC7l");
+    headless::run([&] {
+        initialise_display();
+        start = display.cursor_freq;
+        run_command_loop();
+    });
+    EXPECT_DOUBLE_EQ(display.cursor_freq, start + step);
 }
 
 }  // namespace
