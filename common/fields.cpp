@@ -25,11 +25,14 @@
 //   [SECTION] Digit strings
 //   [SECTION] Writing fields
 //   [SECTION] Reading answers
+#include <bit>           // countr_zero: the odd mantissa of a tie
 #include <cerrno>        // strtod range errors
 #include <charconv>      // from_chars for integers and reals
 #include <cmath>         // frexp, isfinite, signbit
 #include <cstdio>        // snprintf: correctly rounded digits
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>       // memcpy into the field
 #include <string>
 
 #include "common/fields.hpp"
@@ -44,12 +47,19 @@ namespace tarno {
 // divisible by 5^-decimals.
 static bool is_exact_tie(double value, int decimals) {
     if (value == 0.0 || !std::isfinite(value)) return false;
-    int exponent = 0;
-    double fraction = std::frexp(std::fabs(value), &exponent);   // value = fraction * 2^exponent
-    // Make the mantissa an odd integer: value = mantissa * 2^exponent.
-    auto mantissa = static_cast<unsigned long long>(std::ldexp(fraction, 53));
-    exponent -= 53;
-    while ((mantissa & 1) == 0) { mantissa >>= 1; ++exponent; }
+    // value = mantissa * 2^exponent with an odd integer mantissa, straight from the bits.
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+    uint64_t mantissa = bits & ((uint64_t{1} << 52) - 1);
+    int exponent = -1074;                                       // subnormal
+    if (biased != 0) {
+        mantissa |= uint64_t{1} << 52;
+        exponent = biased - 1075;
+    }
+    const int zeros = std::countr_zero(mantissa);
+    mantissa >>= zeros;
+    exponent += zeros;
     if (exponent != -(decimals + 1)) return false;
     for (int k = decimals; k < 0; ++k) {
         if (mantissa % 5 != 0) return false;
@@ -144,21 +154,70 @@ static std::string exponent_part(int exponent) {
 
 // Iw: the integer right-aligned in `width` columns; asterisks when it does not fit.
 std::string format_integer(long long value, int width) {
-    return right_aligned(std::to_string(value), width);
+    if (width <= 0) return std::string();
+    char digits[24];
+    const size_t n = static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
+    if (n > static_cast<size_t>(width)) return std::string(static_cast<size_t>(width), '*');
+    std::string field(static_cast<size_t>(width), ' ');
+    std::memcpy(field.data() + (field.size() - n), digits, n);
+    return field;
 }
 
 // Fw.d: fixed point with `decimals` decimals, right-aligned in `width` columns.
+// One conversion into a stack buffer (a second one only for an exact tie), and
+// the returned string as the only allocation: this writes every line of an
+// ASCII spectrum file.
 std::string format_fixed(double value, int width, int decimals) {
     if (!std::isfinite(value)) return non_finite_field(value, width);
+    if (width <= 0) return std::string();
     if (decimals < 0) decimals = 0;
-    std::string digits = fixed_digits(std::fabs(value), decimals);
-    if (decimals == 0) digits.push_back('.');          // "3." as the classic field writes it
-    std::string sign = (value < 0) ? "-" : "";          // -0.0 is not < 0: no sign
+    const double magnitude = std::fabs(value);
+    // Room for 309 integer digits, the point and the decimals; wider requests
+    // cannot fit any field anyway but are written the long way.
+    constexpr int BUFFER = 400;
+    if (decimals > BUFFER - 320) {
+        std::string digits = fixed_digits(magnitude, decimals);
+        if (decimals == 0) digits.push_back('.');
+        std::string sign = (value < 0) ? "-" : "";
+        if (digits.size() > 1 && digits[0] == '0' && digits[1] == '.' &&
+            static_cast<int>(sign.size() + digits.size()) > width)
+            digits.erase(0, 1);
+        return right_aligned(sign + digits, width);
+    }
+    char buffer[BUFFER + 2];
+    char* const digits = buffer + 1;                  // buffer[0]: room for a carry ("9.9" -> "10.0")
+    char* first = digits;
+    char* last;
+    if (is_exact_tie(magnitude, decimals)) {
+        // The library rounds the tie to even: take one decimal more (exactly
+        // "...5"), drop it and round up by hand.
+        last = std::to_chars(digits, digits + BUFFER, magnitude, std::chars_format::fixed, decimals + 1).ptr;
+        --last;                                       // the final '5'
+        if (decimals == 0) --last;                    // and the '.' it followed
+        char* p = last;
+        while (p-- > digits) {
+            if (*p == '.') continue;
+            if (*p != '9') { ++*p; break; }
+            *p = '0';
+        }
+        if (p < digits) *--first = '1';
+    } else {
+        last = std::to_chars(digits, digits + BUFFER, magnitude, std::chars_format::fixed, decimals).ptr;
+    }
+    if (decimals == 0) *last++ = '.';                 // "3." as the classic field writes it
+    const bool negative = value < 0;                  // -0.0 is not < 0: no sign
+    size_t length = static_cast<size_t>(last - first) + (negative ? 1 : 0);
     // The leading zero of "0.xxx" is optional: dropped when the field is full.
-    if (digits.size() > 1 && digits[0] == '0' && digits[1] == '.' &&
-        static_cast<int>(sign.size() + digits.size()) > width)
-        digits.erase(0, 1);
-    return right_aligned(sign + digits, width);
+    if (last - first > 1 && first[0] == '0' && first[1] == '.' && length > static_cast<size_t>(width)) {
+        ++first;
+        --length;
+    }
+    if (length > static_cast<size_t>(width)) return std::string(static_cast<size_t>(width), '*');
+    std::string field(static_cast<size_t>(width), ' ');
+    char* out = field.data() + (field.size() - length);
+    if (negative) *out++ = '-';
+    std::memcpy(out, first, static_cast<size_t>(last - first));
+    return field;
 }
 
 // Ew.d: 0.ddddE+xx with `decimals` significant digits after the point.
