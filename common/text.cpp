@@ -8,7 +8,6 @@
 namespace tarno {
 
 static bool is_padding(char c) { return c == ' ' || c == '\t' || c == '\0'; }
-static bool is_separator(char c) { return c == '/' || c == '\\'; }
 
 // Returns `text` without leading and trailing blanks, tabs and NULs.
 std::string_view trim(std::string_view text) {

@@ -207,7 +207,7 @@ static FT_Face load_face(const FaceFile& file) {
 
 // Average character width in font units, as the OS/2 table defined it before
 // version 3: lowercase letters and the blank weighted by their frequency in
-// English text. REF: OpenType specification, OS/2 table, xAvgCharWidth.
+// English text. REF: OpenType font file format, OS/2 table, field xAvgCharWidth.
 // NOTE: the version 3+ value (mean over all glyphs) of the metric-compatible
 // faces is much wider than the classic faces' value; this one matches them.
 static double weighted_average_width(FT_Face face) {

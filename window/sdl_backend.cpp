@@ -132,7 +132,8 @@ std::string window_internal::text_input_bytes(std::string_view utf8) {
             code = (code << 6) | (next & 0x3F);
         }
         i += valid ? static_cast<size_t>(length) : 1;
-        if (valid && code >= 32 && code <= 255 && code != 127) bytes.push_back(static_cast<char>(code));
+        // 224 (a grave) is the prefix byte of cursor keys: as text it would swallow the next key.
+        if (valid && code >= 32 && code <= 255 && code != 127 && code != 224) bytes.push_back(static_cast<char>(code));
     }
     return bytes;
 }

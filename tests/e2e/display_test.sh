@@ -10,10 +10,7 @@ e2e_init "${1:-}"
 TARNO="$E2E_BUILD/tarno"
 JOINTC="$E2E_BUILD/jointc"
 DEMO="$E2E_BUILD/tarno-demo"
-if [ ! -x "$TARNO" ]; then
-    echo "skipped: $TARNO is not built yet"
-    exit 0
-fi
+[ -x "$TARNO" ] || e2e_fail "$TARNO is not built"
 [ -x "$JOINTC" ] || e2e_fail "$JOINTC is not built"
 
 # The spectrum: the demo recording, or a two-column text spectrum ------------------

@@ -40,6 +40,11 @@ e2e_init() {
     test_name=$(basename "$0" .sh)
     E2E_KEEP="$E2E_BUILD/e2e-failures/$test_name"
     if ! command -v Xvfb >/dev/null 2>&1; then
+        # A developer without Xvfb may skip; CI installs it and must not.
+        if [ -n "${CI:-}" ]; then
+            echo "FAIL: Xvfb is not installed (scripts/install-deps.sh installs it)" >&2
+            exit 1
+        fi
         echo "skipped: Xvfb is not installed (scripts/install-deps.sh installs it)"
         exit 0
     fi

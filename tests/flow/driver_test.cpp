@@ -256,7 +256,9 @@ TEST_F(DriverFlow, bad_typed_names_bring_the_dialog_or_the_prompt_back) {
         if (c.dialog) end_at_dialog();
         headless::RunResult run = run_program();
         EXPECT_TRUE(run.ended);
-        if (c.message) EXPECT_GT(find_row(c.message), 0) << c.message;
+        if (c.message) {
+            EXPECT_GT(find_row(c.message), 0) << c.message;
+        }
         EXPECT_EQ(headless::dialog_captions().size(), c.dialog ? 1u : 0u);
         if (!c.dialog) {
             // The prompt came back and waits for another answer.
@@ -366,7 +368,9 @@ TEST_F(DriverFlow, closing_menu_answers) {
         headless::RunResult run = run_program();
         EXPECT_TRUE(run.ended);
         EXPECT_EQ(run.script_exhausted, c.script_exhausted);
-        if (!c.script_exhausted) EXPECT_EQ(run.status, c.status);
+        if (!c.script_exhausted) {
+            EXPECT_EQ(run.status, c.status);
+        }
         EXPECT_GT(find_row(c.last_screen), 0);
         if (c.answers.front() == "7" || c.answers.front() == "x") {
             // Redrawn from a cleared screen: the error line is gone, one menu shows.

@@ -25,6 +25,7 @@ TEST(sdl_keys, text_events_become_one_byte_per_character) {
         {"\xC3", ""},                     // cut-off sequence
         {"\x80z", "z"},                   // stray continuation byte
         {"\x7F", ""},                     // DEL is a key, not text
+        {"\xC3\xA0x", "x"},               // a grave is 224, the cursor-key prefix: dropped
     };
     for (const Case& c : cases) EXPECT_EQ(text_input_bytes(c.utf8), c.bytes) << "input of " << c.utf8.size() << " bytes";
 }
