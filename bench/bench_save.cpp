@@ -1,14 +1,19 @@
 // ASCII save benchmark: the two fields of every line of a 10,000,000-point
 // spectrum written as text (F15.5 frequency, F20.8 intensity), in seconds.
-// The file itself is left out: this is the formatting the save spends its time on.
-//   format_fixed_10M   10M lines of F15.5 + F20.8 into a line buffer
+//   format_fixed_10M   10M lines of F15.5 + F20.8 into a line buffer (no file)
+//   save_ascii_10M     SAVESP's whole ASCII output of a 10M-point spectrum to a file
 #include <chrono>
 #include <cstdint>
+#include <cstdio>     // remove
 #include <string>
+#include <unistd.h>   // getpid: a file name of this run
 #include <vector>
 
+#include "app/records.hpp"
 #include "bench/bench.hpp"
 #include "common/fields.hpp"
+#include "processing/save_spectrum.hpp"
+#include "window/headless.hpp"
 
 namespace tarno::bench {
 
@@ -34,5 +39,39 @@ static std::vector<Figure> format_fixed_10M() {
     return {{"format_fixed_10M", s, "s"}};
 }
 TARNO_BENCH(format_fixed_10M);
+
+static std::vector<Figure> save_ascii_10M() {
+    SpectrumRecord& s = spectrum;
+    s.point_count = MAX_POINTS;
+    s.freq_first = 200000.0;
+    s.freq_step = 0.05;
+    uint32_t noise = 777;
+    for (int32_t i = 1; i <= MAX_POINTS; ++i) {
+        noise = noise * 1664525u + 1013904223u;
+        s.frequency[i] = s.freq_first + (i - 1) * s.freq_step;
+        s.intensity[i] = static_cast<int32_t>(noise >> 18) - 8000;
+    }
+    s.freq_last = s.frequency[MAX_POINTS];
+    const std::string stem = "/tmp/tarno-bench-save-" + std::to_string(getpid());
+    const std::string name = "bench-" + std::to_string(getpid()) + ".txt";
+    headless::start(800, 540);
+    set_text_field(text.data_file_name, stem + ".spe");
+    for (const char* answer : {name.c_str(), "1", "0"}) headless::type_line(answer);
+    headless::press_keys("\r");
+    auto start = std::chrono::steady_clock::now();
+    headless::run([] { SAVESP(); });
+    const double seconds = seconds_since(start);
+    std::FILE* file = std::fopen(("/tmp/" + name).c_str(), "rb");
+    long bytes = -1;
+    if (file) {
+        std::fseek(file, 0, SEEK_END);
+        bytes = std::ftell(file);
+        std::fclose(file);
+    }
+    std::remove(("/tmp/" + name).c_str());
+    if (bytes < long(MAX_POINTS) * 36) return {{"save_ascii_10M_not_written", 1, "flag"}};
+    return {{"save_ascii_10M", seconds, "s"}};
+}
+TARNO_BENCH(save_ascii_10M);
 
 }  // namespace tarno::bench
