@@ -1,7 +1,7 @@
 // Fixed-width number fields (Iw, Fw.d, Ew.d, 1PEw.d) and the reading of typed
 // answers (integer fields, Fw.d fields, free-format lists).
 //
-// Writing: digits come from the C library's correctly rounded conversion of the
+// Writing: digits come from the standard library's correctly rounded conversion of the
 // exact binary value. That conversion breaks exact ties to even; the classic
 // fields round halves away from zero, so an exact tie (only possible when the
 // value is m * 2^-(k+1) with m odd, k the number of decimals kept) is detected
