@@ -497,6 +497,36 @@ static void close_window(SdlWindow& w) {
     SDL_Quit();
 }
 
+// Starts SDL's video on a driver that shows a window. SDL falls back to drivers
+// that show nothing when the display does not answer; those are taken only when
+// asked for by name. A display server that is busy starting or loaded may
+// refuse a first connection, so a few attempts are made before giving up.
+static bool start_video() {
+    const char* wanted = std::getenv("SDL_VIDEODRIVER");
+    constexpr int ATTEMPTS = 5;
+    for (int attempt = 1; attempt <= ATTEMPTS; ++attempt) {
+        if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+            if (attempt == ATTEMPTS) {
+                std::fprintf(stderr, "tarno: cannot start the window system: %s\n", SDL_GetError());
+                return false;
+            }
+        } else {
+            const char* driver = SDL_GetCurrentVideoDriver();
+            bool invisible = driver != nullptr &&
+                             (std::string_view(driver) == "offscreen" || std::string_view(driver) == "dummy") &&
+                             (wanted == nullptr || std::string_view(wanted) != driver);
+            if (!invisible) return true;
+            SDL_Quit();
+            if (attempt == ATTEMPTS) {
+                std::fprintf(stderr, "tarno: no usable display (SDL chose the invisible \"%s\" driver).\n", driver);
+                return false;
+            }
+        }
+        SDL_Delay(300);
+    }
+    return false;
+}
+
 int run_in_window(const std::function<void()>& program, std::vector<std::string> file_arguments) {
     SdlWindow& w = SDLW;
 
@@ -509,19 +539,7 @@ int run_in_window(const std::function<void()>& program, std::vector<std::string>
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");          // Ctrl+C in the terminal ends the process as usual
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");   // the close button alone, not a second SDL_QUIT
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");                // the loop paces itself
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-        std::fprintf(stderr, "tarno: cannot start the window system: %s\n", SDL_GetError());
-        return 1;
-    }
-    // SDL may fall back to drivers that show nothing; only take them when asked for by name.
-    const char* driver = SDL_GetCurrentVideoDriver();
-    const char* wanted = std::getenv("SDL_VIDEODRIVER");
-    if (driver != nullptr && (std::string_view(driver) == "offscreen" || std::string_view(driver) == "dummy") &&
-        (wanted == nullptr || std::string_view(wanted) != driver)) {
-        std::fprintf(stderr, "tarno: no usable display (SDL chose the invisible \"%s\" driver).\n", driver);
-        SDL_Quit();
-        return 1;
-    }
+    if (!start_video()) return 1;
     w.wake_event = SDL_RegisterEvents(1);
     reset_window_state(800, 540);
     set_file_arguments(std::move(file_arguments));

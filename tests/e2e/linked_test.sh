@@ -78,6 +78,8 @@ e2e_expect_pixel "$E2E_TMP/linked.png" $((E2E_X + 792)) $((E2E_Y + 38)) FF0000 "
 e2e_type "$E2E_WINDOW" F2
 wait_lines 2
 [ "$(sed -n 2p "$DATAFILE" | cut -c 64-)" = "  7.50E-01" ] || e2e_fail "blend record '$(sed -n 2p "$DATAFILE")'"
+# The command is reset just after the record is appended.
+for i in $(seq 1 50); do [ "$(block command)" = "0" ] && break; sleep 0.1; done
 [ "$(block command)" = "0" ] || e2e_fail "command $(block command) after F2"
 
 # F7: suspended, a partner command stays pending and the mark goes; F7 again takes it
