@@ -10,7 +10,7 @@ packages=(
   libpng-dev                                # PNG screenshots
   libfast-float-dev                         # fast, correctly rounded number parsing (ASCII spectra)
   libgtest-dev libgmock-dev                 # unit and flow tests
-  xvfb xdotool imagemagick                  # end-to-end tests in a real window
+  xvfb xdotool imagemagick python3          # end-to-end tests in a real window (python3: close requests to the window)
 )
 
 missing=()
