@@ -8,17 +8,14 @@
 // key-repeat interval (about 33 ms), so held keys leave no backlog.
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <string>
-#include <unistd.h>   // getpid: a config directory of this run
 #include <vector>
 
 #include "app/records.hpp"
-#include "app/startup.hpp"
 #include "bench/bench.hpp"
+#include "bench/bench_spectrum.hpp"
 #include "display/display_state.hpp"
 #include "display/frame.hpp"
-#include "exchange/exchange_block.hpp"
 #include "window/headless.hpp"
 
 namespace tarno::bench {
@@ -32,34 +29,12 @@ static void prepare_display() {
     static bool prepared = false;
     if (prepared) return;
     prepared = true;
-    SpectrumRecord& s = spectrum;
-    s.point_count = BENCH_POINTS;
-    uint32_t noise = 12345;
-    s.intensity_min = 0;
-    s.intensity_max = 0;
-    for (int32_t i = 1; i <= BENCH_POINTS; ++i) {
-        noise = noise * 1664525u + 1013904223u;
+    fill_bench_spectrum(BENCH_POINTS, 12345, [](int32_t i, uint32_t noise) {
         int32_t v = static_cast<int32_t>(noise >> 24) - 128 + static_cast<int32_t>(300 * std::sin(i * 1e-5));
         if (i % 49999 == 0) v += (i % 3 == 0 ? -5000 : 8000);
-        s.frequency[i] = 200000.0 + (i - 1) * 0.05;
-        s.intensity[i] = v;
-        s.intensity_min = std::min(s.intensity_min, v);
-        s.intensity_max = std::max(s.intensity_max, v);
-    }
-    s.freq_first = s.frequency[1];
-    s.freq_last = s.frequency[BENCH_POINTS];
-    s.freq_step = 0.05;
-
-    std::string config_home = "/tmp/tarno-bench-config-" + std::to_string(getpid());
-    setenv("XDG_CONFIG_HOME", config_home.c_str(), 1);  // no configuration file: the default window
-    headless::start(800, 540);
-    use_private_exchange_block();
-    set_text_field(text.data_file_name, "bench.spe");
-    headless::run([] {
-        int32_t found = 0;
-        STARTG(found);
-        initialise_display();
+        return v;
     });
+    start_bench_display();
 }
 
 // Milliseconds per frame for a view of `intervals` intervals from point 1000.

@@ -4,18 +4,15 @@
 //   measure_whole_10M   search, fits, redraw of 10M points, parabola, marks, rows
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <string>
-#include <unistd.h>   // getpid: a config directory of this run
 #include <vector>
 
 #include "app/records.hpp"
-#include "app/startup.hpp"
 #include "bench/bench.hpp"
+#include "bench/bench_spectrum.hpp"
 #include "display/display_state.hpp"
 #include "display/frame.hpp"
 #include "display/measurement.hpp"
-#include "exchange/exchange_block.hpp"
 #include "window/headless.hpp"
 
 namespace tarno::bench {
@@ -26,34 +23,11 @@ constexpr int MEASURE_REPEATS = 3;
 // A 10M-point spectrum of Gaussian lines on noise, displayed whole, the cursor
 // on the flank of the line nearest the middle.
 static void prepare_measurement() {
-    SpectrumRecord& s = spectrum;
-    s.point_count = MAX_POINTS;
-    uint32_t noise = 777;
-    s.intensity_min = 0;
-    s.intensity_max = 0;
-    for (int32_t i = 1; i <= MAX_POINTS; ++i) {
-        noise = noise * 1664525u + 1013904223u;
+    fill_bench_spectrum(MAX_POINTS, 777, [](int32_t i, uint32_t noise) {
         const double u = (i % LINE_SPACING - LINE_SPACING / 2) / 3.0;
-        const int32_t v = static_cast<int32_t>(noise >> 26) + static_cast<int32_t>(8000 * std::exp(-u * u / 2));
-        s.frequency[i] = 200000.0 + (i - 1) * 0.05;
-        s.intensity[i] = v;
-        s.intensity_min = std::min(s.intensity_min, v);
-        s.intensity_max = std::max(s.intensity_max, v);
-    }
-    s.freq_first = s.frequency[1];
-    s.freq_last = s.frequency[MAX_POINTS];
-    s.freq_step = 0.05;
-
-    std::string config_home = "/tmp/tarno-bench-config-" + std::to_string(getpid());
-    setenv("XDG_CONFIG_HOME", config_home.c_str(), 1);
-    headless::start(800, 540);
-    use_private_exchange_block();
-    set_text_field(text.data_file_name, "bench.spe");
-    headless::run([] {
-        int32_t found = 0;
-        STARTG(found);
-        initialise_display();
+        return static_cast<int32_t>(noise >> 26) + static_cast<int32_t>(8000 * std::exp(-u * u / 2));
     });
+    start_bench_display();
 }
 
 static std::vector<Figure> measure_whole_10M() {

@@ -26,6 +26,7 @@ void scale_vertical(float f);           // vertical window about the reference l
 void shift_vertical(float fraction);    // vertical window and reference level by fraction x height (2, @, 3, #)
 void invert_intensities();              // every intensity mirrored inside the vertical window (-, _)
 void restore_original();                // intensities back from the copy taken at the start (R, r)
+void recompute_intensity_mean();        // intensity_sum and mean_intensity from the current intensities
 void go_home();                         // view from the first point, same resolution (HOME)
 void go_end();                          // view up to the last point (END)
 

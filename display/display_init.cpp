@@ -6,6 +6,7 @@
 #include "app/records.hpp"
 #include "app/startup.hpp"
 #include "common/fields.hpp"
+#include "display/display_commands.hpp"
 #include "display/display_state.hpp"
 #include "display/frame.hpp"
 #include "display/linked.hpp"
@@ -37,17 +38,21 @@ static void set_initial_vertical_window() {
     d.reference_level = d.y_low + 0.25 * (d.y_high - d.y_low);
 }
 
-// Takes the copy that restore returns to, and the mean of the spectrum.
-static void take_original_and_mean() {
+// Recomputes the sum and the mean of the spectrum's intensities (0 when empty).
+void recompute_intensity_mean() {
     DisplayState& d = display;
-    SpectrumRecord& s = spectrum;
+    const SpectrumRecord& s = spectrum;
     double sum = 0;
-    for (int32_t i = 1; i <= s.point_count; ++i) {
-        s.original_intensity[i] = s.intensity[i];
-        sum += s.intensity[i];
-    }
+    for (int32_t i = 1; i <= s.point_count; ++i) sum += s.intensity[i];
     d.intensity_sum = sum;
     d.mean_intensity = s.point_count > 0 ? sum / s.point_count : 0;
+}
+
+// Takes the copy that restore returns to, and the mean of the spectrum.
+static void take_original_and_mean() {
+    SpectrumRecord& s = spectrum;
+    for (int32_t i = 1; i <= s.point_count; ++i) s.original_intensity[i] = s.intensity[i];
+    recompute_intensity_mean();
 }
 
 // First view: one point per pixel from the first point. A spectrum shorter

@@ -68,15 +68,9 @@ void invert_intensities() {
 // Restores the spectrum; its mean is that of the restored data again, since a
 // mean mirrored by invert would otherwise outlive the inversion.
 void restore_original() {
-    DisplayState& d = display;
     SpectrumRecord& s = spectrum;
-    double sum = 0;
-    for (int32_t i = 1; i <= s.point_count; ++i) {
-        s.intensity[i] = s.original_intensity[i];
-        sum += s.intensity[i];
-    }
-    d.intensity_sum = sum;
-    if (s.point_count > 0) d.mean_intensity = sum / s.point_count;
+    for (int32_t i = 1; i <= s.point_count; ++i) s.intensity[i] = s.original_intensity[i];
+    recompute_intensity_mean();
 }
 
 void go_home() {
