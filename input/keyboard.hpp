@@ -23,6 +23,8 @@ constexpr int16_t KEY_LEFT = -75;
 constexpr int16_t KEY_RIGHT = -77;
 constexpr int16_t KEY_END = -79;
 constexpr int16_t KEY_DOWN = -80;
+constexpr int16_t KEY_PGUP = -73;
+constexpr int16_t KEY_PGDN = -81;
 
 int16_t INKEY(int16_t& code);       // waits for one key; returns (and stores in code) its code
 

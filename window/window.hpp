@@ -50,8 +50,32 @@ constexpr int WRITE_MODE_XOR = 4;   // pixel RGB exclusive-or palette RGB
 constexpr int RECTANGLE_BORDER = 2; // fill_rectangle_world: outline only
 constexpr int RECTANGLE_FILL = 3;   // fill_rectangle_world: filled
 
+// Palette indices (classic PC order; palette_rgb() gives their colours).
+constexpr int COLOR_BLACK = 0;
+constexpr int COLOR_BLUE = 1;
+constexpr int COLOR_GREEN = 2;
+constexpr int COLOR_CYAN = 3;
+constexpr int COLOR_RED = 4;
+constexpr int COLOR_MAGENTA = 5;
+constexpr int COLOR_BROWN = 6;
+constexpr int COLOR_LIGHT_GREY = 7;
+constexpr int COLOR_DARK_GREY = 8;
+constexpr int COLOR_LIGHT_BLUE = 9;
+constexpr int COLOR_LIGHT_GREEN = 10;
+constexpr int COLOR_LIGHT_CYAN = 11;
+constexpr int COLOR_LIGHT_RED = 12;
+constexpr int COLOR_LIGHT_MAGENTA = 13;
+constexpr int COLOR_YELLOW = 14;
+constexpr int COLOR_WHITE = 15;
+
 constexpr int KEY_PREFIX_FUNCTION = 0;   // prefix byte of function keys
 constexpr int KEY_PREFIX_CURSOR = 224;   // prefix byte of cursor-block keys
+// PC scan codes that follow a prefix byte.
+constexpr int SCAN_F1 = 59, SCAN_F2 = 60, SCAN_F3 = 61, SCAN_F4 = 62, SCAN_F5 = 63;
+constexpr int SCAN_F6 = 64, SCAN_F7 = 65, SCAN_F8 = 66, SCAN_F9 = 67, SCAN_F10 = 68;
+constexpr int SCAN_F11 = 133, SCAN_F12 = 134;
+constexpr int SCAN_HOME = 71, SCAN_UP = 72, SCAN_PGUP = 73, SCAN_LEFT = 75, SCAN_RIGHT = 77;
+constexpr int SCAN_END = 79, SCAN_DOWN = 80, SCAN_PGDN = 81, SCAN_INS = 82, SCAN_DEL = 83;
 
 // What configure_window is asked for; the layer may adjust fields and leaves
 // the values it used in the record.
