@@ -287,8 +287,8 @@ static void show_summary(const PeakScan& scan, const std::string& failure) {
         say_highlighted(peak_finder.results_path);
     } else {
         beep(4000, 250);
-        write_text("     ****ERROR, the results could not be written to ");
-        say_highlighted(peak_finder.results_path);
+        say("     ****ERROR, the results could not be written to:");
+        say_highlighted("     " + peak_finder.results_path);
         say("     " + failure);
         say("     No file has been written; a file of that name is left as it was.");
     }
