@@ -67,6 +67,8 @@ static constexpr int RANGE_ANSWER_COLUMNS = 5;
 static constexpr int ERROR_ANSWER_COLUMNS = 15;
 static constexpr int ERROR_IMPLIED_DECIMALS = 5;       // "5" means 0.00005
 static constexpr int PROGRESS_EVERY = 10;              // lines between progress counts
+static constexpr int ERROR_TONE_HZ = 4000;             // the tone before an error report
+static constexpr int ERROR_TONE_MS = 250;
 
 enum SearchRange : int32_t {
     SearchRange_Window = 0,     // the points of the display window
@@ -286,7 +288,7 @@ static void show_summary(const PeakScan& scan, const std::string& failure) {
         write_text("     Output has been written to ");
         say_highlighted(peak_finder.results_path);
     } else {
-        beep(4000, 250);
+        beep(ERROR_TONE_HZ, ERROR_TONE_MS);
         say("     ****ERROR, the results could not be written to:");
         say_highlighted("     " + peak_finder.results_path);
         say("     " + failure);
