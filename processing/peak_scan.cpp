@@ -30,9 +30,9 @@ namespace tarno {
 static constexpr int FIT_PASSES = 3;                // the first fit and two re-centred ones
 static constexpr double ERROR_LIMIT = 3.0;          // times the nominal error: larger errors are discarded
 static constexpr int MAX_BAR = 32;                  // dashes of a full bar
-static constexpr int32_t SMALL_BLOCK = 64;          // points per small block of the level index
-static constexpr int32_t LARGE_BLOCK = 64 * SMALL_BLOCK;
-static constexpr int32_t LINEAR_REACH = 2 * LARGE_BLOCK; // points walked one by one before the index is built
+static constexpr int32_t LEVEL_FAN_OUT = 64;        // blocks of one level in a block of the next
+static constexpr int LEVEL_COUNT = 3;               // blocks of 64, 4096 and 262144 points
+static constexpr int32_t LINEAR_REACH = 512;        // points walked one by one before the levels are built
 
 // The shape constants of a fitting width w.
 struct Spacing {
@@ -127,46 +127,67 @@ static long long integer_level(double level) {
     return static_cast<long long>(std::clamp(level, -9.0e18, 9.0e18));
 }
 
-// Builds the block minima and maxima of the search range.
+// Builds the block minima and maxima of the search range, level by level.
 static void build_levels(PeakScan& scan) {
-    LevelIndex& x = scan.levels;
     const int32_t* y = scan.intensity.data();
     const int32_t first = scan.settings.first, last = scan.settings.last;
-    x.first_small = first / SMALL_BLOCK;
-    x.first_large = first / LARGE_BLOCK;
-    const size_t small_count = static_cast<size_t>(last / SMALL_BLOCK - x.first_small + 1);
-    x.min_small.assign(small_count, INT32_MAX);
-    x.max_small.assign(small_count, INT32_MIN);
-    for (int32_t k = first; k <= last; ++k) {
-        const size_t b = static_cast<size_t>(k / SMALL_BLOCK - x.first_small);
-        x.min_small[b] = std::min(x.min_small[b], y[k]);
-        x.max_small[b] = std::max(x.max_small[b], y[k]);
+    int32_t size = LEVEL_FAN_OUT;
+    for (int l = 0; l < LEVEL_COUNT; ++l, size *= LEVEL_FAN_OUT) {
+        LevelSummary level{size, first / size, {}, {}};
+        const size_t count = static_cast<size_t>(last / size - level.first_block + 1);
+        level.min.assign(count, INT32_MAX);
+        level.max.assign(count, INT32_MIN);
+        if (l == 0) {
+            for (size_t b = 0; b < count; ++b) {
+                const int32_t start = (static_cast<int32_t>(b) + level.first_block) * size;
+                const int32_t from = std::max(first, start), to = std::min(last, start + size - 1);
+                int32_t lowest = INT32_MAX, highest = INT32_MIN;
+                for (int32_t k = from; k <= to; ++k) {
+                    lowest = std::min(lowest, y[k]);
+                    highest = std::max(highest, y[k]);
+                }
+                level.min[b] = lowest;
+                level.max[b] = highest;
+            }
+        } else {
+            // block numbers of consecutive levels differ by the fan-out: b(l) = b(l-1) / 64
+            const LevelSummary& below = scan.levels.back();
+            for (size_t c = 0; c < below.min.size(); ++c) {
+                const size_t b = static_cast<size_t>((static_cast<int32_t>(c) + below.first_block) / LEVEL_FAN_OUT -
+                                                     level.first_block);
+                level.min[b] = std::min(level.min[b], below.min[c]);
+                level.max[b] = std::max(level.max[b], below.max[c]);
+            }
+        }
+        scan.levels.push_back(std::move(level));
     }
-    const size_t large_count = static_cast<size_t>(last / LARGE_BLOCK - x.first_large + 1);
-    x.min_large.assign(large_count, INT32_MAX);
-    x.max_large.assign(large_count, INT32_MIN);
-    for (size_t b = 0; b < small_count; ++b) {
-        const int32_t block = static_cast<int32_t>(b) + x.first_small;
-        const size_t l = static_cast<size_t>(block * SMALL_BLOCK / LARGE_BLOCK - x.first_large);
-        x.min_large[l] = std::min(x.min_large[l], x.min_small[b]);
-        x.max_large[l] = std::max(x.max_large[l], x.max_small[b]);
-    }
-    x.built = true;
 }
 
-// True when the block of `size` points from `start` lies inside both the
-// search range and [low, high] (so its summary is complete and it may be
-// passed over) and holds no point that meets t.
-static bool can_skip_block(const PeakScan& scan, int32_t start, int32_t size, int32_t low, int32_t high, Threshold t) {
-    const int32_t end = start + size - 1;
+// True when the block of `level` starting at point `start` lies inside both
+// the search range and [low, high] (so its summary covers all its points) and
+// holds no point that meets t.
+static bool can_skip_block(const PeakScan& scan, const LevelSummary& level, int32_t start, int32_t low, int32_t high,
+                           Threshold t) {
+    const int32_t end = start + level.block_size - 1;
     if (start < std::max(low, scan.settings.first) || end > std::min(high, scan.settings.last)) return false;
-    const LevelIndex& x = scan.levels;
-    bool large = size == LARGE_BLOCK;
-    size_t b = large ? static_cast<size_t>(start / LARGE_BLOCK - x.first_large)
-                     : static_cast<size_t>(start / SMALL_BLOCK - x.first_small);
-    int32_t lowest = large ? x.min_large[b] : x.min_small[b];
-    int32_t highest = large ? x.max_large[b] : x.max_small[b];
-    return t.at_or_below ? lowest > t.value : highest < t.value;
+    const size_t b = static_cast<size_t>(start / level.block_size - level.first_block);
+    return t.at_or_below ? level.min[b] > t.value : level.max[b] < t.value;
+}
+
+// The largest block ending at point k that can be passed over going down
+// (0 when none): k + 1 - size is the block's first point.
+static int32_t skippable_below(const PeakScan& scan, int32_t k, int32_t low, int32_t high, Threshold t) {
+    for (auto level = scan.levels.rbegin(); level != scan.levels.rend(); ++level)
+        if ((k + 1) % level->block_size == 0 && can_skip_block(scan, *level, k + 1 - level->block_size, low, high, t))
+            return level->block_size;
+    return 0;
+}
+
+// The largest block starting at point k that can be passed over going up (0 when none).
+static int32_t skippable_above(const PeakScan& scan, int32_t k, int32_t low, int32_t high, Threshold t) {
+    for (auto level = scan.levels.rbegin(); level != scan.levels.rend(); ++level)
+        if (k % level->block_size == 0 && can_skip_block(scan, *level, k, low, high, t)) return level->block_size;
+    return 0;
 }
 
 // The largest k in [low, from] whose intensity meets t; low - 1 when none.
@@ -175,17 +196,14 @@ static int32_t search_down(PeakScan& scan, int32_t from, int32_t low, Threshold 
     int32_t k = from;
     for (const int32_t stop = std::max(low, from - LINEAR_REACH); k >= stop; --k)
         if (meets(y[k], t)) return k;
-    if (k < low) return low - 1;
-    if (!scan.levels.built) build_levels(scan);
+    if (scan.levels.empty() && k >= low) build_levels(scan);
     while (k >= low) {
-        if ((k + 1) % LARGE_BLOCK == 0 && can_skip_block(scan, k + 1 - LARGE_BLOCK, LARGE_BLOCK, low, from, t)) {
-            k -= LARGE_BLOCK;
-        } else if ((k + 1) % SMALL_BLOCK == 0 && can_skip_block(scan, k + 1 - SMALL_BLOCK, SMALL_BLOCK, low, from, t)) {
-            k -= SMALL_BLOCK;
-        } else {
-            if (meets(y[k], t)) return k;
-            --k;
+        if (int32_t skip = skippable_below(scan, k, low, from, t)) {
+            k -= skip;
+            continue;
         }
+        if (meets(y[k], t)) return k;
+        --k;
     }
     return low - 1;
 }
@@ -196,17 +214,14 @@ static int32_t search_up(PeakScan& scan, int32_t from, int32_t high, Threshold t
     int32_t k = from;
     for (const int32_t stop = std::min(high, from + LINEAR_REACH); k <= stop; ++k)
         if (meets(y[k], t)) return k;
-    if (k > high) return high + 1;
-    if (!scan.levels.built) build_levels(scan);
+    if (scan.levels.empty() && k <= high) build_levels(scan);
     while (k <= high) {
-        if (k % LARGE_BLOCK == 0 && can_skip_block(scan, k, LARGE_BLOCK, from, high, t)) {
-            k += LARGE_BLOCK;
-        } else if (k % SMALL_BLOCK == 0 && can_skip_block(scan, k, SMALL_BLOCK, from, high, t)) {
-            k += SMALL_BLOCK;
-        } else {
-            if (meets(y[k], t)) return k;
-            ++k;
+        if (int32_t skip = skippable_above(scan, k, from, high, t)) {
+            k += skip;
+            continue;
         }
+        if (meets(y[k], t)) return k;
+        ++k;
     }
     return high + 1;
 }

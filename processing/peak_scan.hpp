@@ -55,15 +55,14 @@ struct FoundLine {
     int bar_length;             // 0..32 dashes
 };
 
-// Summaries of the block minima and maxima of the search range, built when a
-// half-height walk first runs long (a baseline set far below the data), so
-// that such walks skip whole blocks instead of stepping point by point.
-struct LevelIndex {
-    int32_t first_small;                        // block number (point / SMALL_BLOCK) of min_small[0]
-    int32_t first_large;                        // block number (point / LARGE_BLOCK) of min_large[0]
-    std::vector<int32_t> min_small, max_small;  // per SMALL_BLOCK points
-    std::vector<int32_t> min_large, max_large;  // per LARGE_BLOCK points
-    bool built;
+// Minima and maxima of the search range in blocks of 64, 4096 and 262144
+// points, built when a half-height walk first runs long (a baseline set far
+// below the data), so that such walks pass over whole blocks instead of
+// stepping point by point.
+struct LevelSummary {
+    int32_t block_size;             // points per block
+    int32_t first_block;            // block number (point / block_size) of element 0
+    std::vector<int32_t> min, max;  // per block, over its points inside the search range
 };
 
 // One run of the scan, advanced by next_peak().
@@ -77,7 +76,7 @@ struct PeakScan {
     double fwhh_sum;
     double fwhh_sum_of_squares;
     std::vector<double> fit_values;     // work array: intensities of the fitting window
-    LevelIndex levels;
+    std::vector<LevelSummary> levels;   // empty until a walk runs long
 };
 
 struct FwhhSummary {

@@ -268,28 +268,38 @@ TEST(peak_scan, half_height_search_stays_in_the_range_and_reuses_crossings) {
 }
 
 TEST(peak_scan, long_half_height_walks_skip_blocks_with_the_same_result) {
-    // The baseline is far below the data, so the half level is crossed only
-    // far away: once near the ends of a long spectrum, and once at a dip
-    // thousands of points away. The block summaries must find the same pair
-    // as a point-by-point walk.
-    const int32_t n = 200000;
-    Spectrum s = make_spectrum(n, 1000.0, 0.01, [](int32_t i) {
-        int32_t v = 5000 + (i * 7919) % 13;             // a rough floor
-        if (i == 3 || i == 150000) v = -20000;          // the only points below the half level
-        return v + parabola_at(i, 100000, 4000, 40);
-    });
-    PeakScanSettings settings = settings_for(s, 8500, 7);
-    settings.baseline = -12000;
-    ScanOutcome found = run_scan(s, settings);
-    ASSERT_EQ(found.lines.size(), 1u);
-    // half = (9000-ish + -12000)/2, about -1500: crossed between 3 and 4 and between 149999 and 150000
-    const FoundLine& line = found.lines[0];
-    const double half = (line.peak_intensity - 12000) / 2;
-    auto crossing = [&](int32_t a, int32_t b) {
-        const double ya = s.intensity[static_cast<size_t>(a)], yb = s.intensity[static_cast<size_t>(b)];
-        return s.frequency[static_cast<size_t>(a)] + (half - ya) * (s.frequency[static_cast<size_t>(b)] - s.frequency[static_cast<size_t>(a)]) / (yb - ya);
+    // The baseline is far from the data, so the half level is crossed only far
+    // away: near the start of a long spectrum, and at a feature 200000 points
+    // after the line. The block summaries (of every size, searched for points
+    // at or below and at or above the level) must find the same pairs as a
+    // point-by-point walk. The features are two points wide, so that no
+    // feature is itself a candidate.
+    const int32_t n = 1000000;
+    const int32_t far = 700001;
+    struct Case {
+        const char* what;
+        int32_t feature;        // value of the only points on the far side of the half level
+        int16_t baseline;
     };
-    EXPECT_NEAR(line.fwhh, crossing(149999, 150000) - crossing(3, 4), 1e-9);
+    for (const Case& c : {Case{"baseline far below", -20000, -12000}, Case{"baseline far above", 30000, 25000}}) {
+        SCOPED_TRACE(c.what);
+        Spectrum s = make_spectrum(n, 1000.0, 0.01, [&](int32_t i) {
+            if (i == 3 || i == 4 || i == far || i == far + 1) return c.feature;
+            return 5000 + (i * 7919) % 13 + parabola_at(i, 500000, 4000, 40);    // a rough floor and the line
+        });
+        PeakScanSettings settings = settings_for(s, 8500, 7);
+        settings.baseline = c.baseline;
+        ScanOutcome found = run_scan(s, settings);
+        ASSERT_EQ(found.lines.size(), 1u);
+        const FoundLine& line = found.lines[0];
+        const double half = (line.peak_intensity + c.baseline) / 2;
+        auto crossing = [&](int32_t a, int32_t b) {
+            const size_t ia = static_cast<size_t>(a), ib = static_cast<size_t>(b);
+            const double ya = s.intensity[ia], yb = s.intensity[ib];
+            return s.frequency[ia] + (half - ya) * (s.frequency[ib] - s.frequency[ia]) / (yb - ya);
+        };
+        EXPECT_NEAR(line.fwhh, crossing(far - 1, far) - crossing(4, 5), 1e-9);
+    }
 }
 
 // [SECTION] Acceptance and degenerate fits ---------------------------------------------
