@@ -72,10 +72,11 @@ static std::optional<int32_t> nearest_point(const PeakScan& scan, double f, int3
     return static_cast<int32_t>(k);
 }
 
-// PEAKF on the 2h+1 points centred on `centre`.
+// PEAKF on the w points from centre - h (for the odd widths of the display,
+// the 2h+1 points centred on `centre`).
 static PeakFit fit_window(PeakScan& scan, int32_t centre, int32_t h) {
     const size_t first = static_cast<size_t>(centre - h);
-    const size_t count = static_cast<size_t>(2 * h + 1);
+    const size_t count = static_cast<size_t>(scan.settings.fit_width);
     for (size_t k = 0; k < count; ++k) scan.fit_values[k] = scan.intensity[first + k];
     return PEAKF(scan.frequency.subspan(first, count), std::span<const double>(scan.fit_values.data(), count));
 }

@@ -57,7 +57,7 @@ struct FoundLine {
 
 // Minima and maxima of the search range in blocks of 64, 4096 and 262144
 // points, built when a half-height walk first runs long (a baseline set far
-// below the data), so that such walks pass over whole blocks instead of
+// from the data), so that such walks pass over whole blocks instead of
 // stepping point by point.
 struct LevelSummary {
     int32_t block_size;             // points per block
