@@ -285,7 +285,7 @@ TEST(peak_scan, long_half_height_walks_skip_blocks_with_the_same_result) {
         SCOPED_TRACE(c.what);
         Spectrum s = make_spectrum(n, 1000.0, 0.01, [&](int32_t i) {
             if (i == 3 || i == 4 || i == far || i == far + 1) return c.feature;
-            return 5000 + (i * 7919) % 13 + parabola_at(i, 500000, 4000, 40);    // a rough floor and the line
+            return 5000 + static_cast<int32_t>(int64_t{i} * 7919 % 13) + parabola_at(i, 500000, 4000, 40);    // a rough floor and the line
         });
         PeakScanSettings settings = settings_for(s, 8500, 7);
         settings.baseline = c.baseline;
