@@ -19,7 +19,8 @@
 //    the process may give files away, i.e. as root);
 //  - a file with several hard links is rewritten in place once the complete
 //    new contents are safely on disk in the temporary file, so every link
-//    sees them (a full disk fails before the old file is touched).
+//    sees them (a full disk fails before the old file is touched; this step
+//    is not atomic: a crash during the copy leaves the file partly new).
 // Mode::create_new holds to the last step: a file that appears under the name
 // while the new one is being written is never replaced (commit() fails and
 // target_exists() becomes true).
