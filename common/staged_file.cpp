@@ -379,13 +379,7 @@ bool StagedFile::place_as_new() {
              "file exists: made while this one was written, left as it was");
         return false;
     }
-    if (code != 0) {
-        fail("cannot rename " + temporary_ + " to " + target_ + ": " + describe_errno(code),
-             "renaming into place: " + describe_errno(code));
-        return false;
-    }
-    sync_directory_of(written_);
-    return true;
+    return renamed(code);
 }
 
 // Replaces the file under the target's name (links followed). A file with
@@ -394,8 +388,13 @@ bool StagedFile::place_as_new() {
 bool StagedFile::place_over_old() {
     struct stat old {};
     if (lstat(written_.c_str(), &old) == 0 && S_ISREG(old.st_mode) && old.st_nlink > 1) return rewrite_in_place();
-    if (std::rename(temporary_.c_str(), written_.c_str()) != 0) {
-        int code = errno;
+    return renamed(std::rename(temporary_.c_str(), written_.c_str()) == 0 ? 0 : errno);
+}
+
+// Finishes a rename into place: reports it when it failed (`code` is its
+// errno), or writes the new directory entry to disk. True when it was done.
+bool StagedFile::renamed(int code) {
+    if (code != 0) {
         fail("cannot rename " + temporary_ + " to " + target_ + ": " + describe_errno(code),
              "renaming into place: " + describe_errno(code));
         return false;

@@ -68,6 +68,7 @@ private:
     bool place_as_new();                                  // create_new: rename onto a name that must still be free
     bool place_over_old();                                // replace: rename, or rewrite a hard-linked file in place
     bool rewrite_in_place();                              // copies the temporary file into the target itself
+    bool renamed(int code);                               // reports a failed rename (errno `code`) or syncs the directory
 
     std::string target_;
     std::string written_;                                 // target_ with its symbolic links followed: the file finally written

@@ -44,13 +44,7 @@ wait_block() {
 # key names $@, binary, up to the range question; sets tarno_pid.
 start_binary_save() {
     "$JOINTC" reset
-    e2e_launch "$TARNO" "$SPECTRUM"
-    tarno_pid=$E2E_LAST_PID
-    e2e_wait_window TARNO
-    sleep 1
-    e2e_type "$E2E_WINDOW" Return
-    sleep 2
-    e2e_type "$E2E_WINDOW" Return
+    e2e_start_display "$TARNO" "$SPECTRUM"
     wait_block spectrum_name demo.spe
     e2e_type "$E2E_WINDOW" m
     sleep 1
