@@ -429,6 +429,27 @@ TEST_F(SaveSpectrum, write_error_leaves_no_file) {
     EXPECT_EQ(headless::tones().back().frequency_hz, 4000);
 }
 
+TEST_F(SaveSpectrum, a_file_made_during_the_dialogue_is_not_replaced) {
+    load({1, 2, 3});
+    for (const char* answer : {"late.spe", "0"}) headless::type_line(answer);
+    headless::hold_key_script(true);
+    std::thread other_program([&] {
+        for (int waited = 0; waited < 10000 && row_containing("New range (1/0) ?") == 0; ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        dir.write("late.spe", "written by another program");
+        headless::press_keys("0\r\r");
+        headless::hold_key_script(false);
+    });
+    headless::RunResult run = headless::run([] { SAVESP(); });
+    other_program.join();
+    EXPECT_FALSE(run.script_exhausted);
+    int row = row_containing("****ERROR, the output could not be written to:");
+    ASSERT_GT(row, 0);
+    EXPECT_EQ(headless::row_text(row + 2), padded("     file exists: made while this one was written, left as it was", 80));
+    EXPECT_EQ(dir.read("late.spe"), "written by another program");
+    EXPECT_EQ(files_in(dir), (std::vector<std::string>{"late.spe", "source.spe"}));
+}
+
 TEST_F(SaveSpectrum, failed_write_removes_the_temporary_before_the_pause) {
     load_ramp(32001, -1000, 1000);
     std::vector<std::string> files;
