@@ -47,6 +47,7 @@ enum SlotState : int {
 // signal handler never reads a path while it is rewritten.
 struct LiveSlot {
     std::atomic<int> state{SlotState_Free};
+    pid_t process;          // the process writing it: a forked child's exit leaves its parent's alone
     char path[PATH_MAX];    // written while Filling, read while Live or Removing
 };
 static_assert(std::atomic<int>::is_always_lock_free, "the slots are read in signal handlers");
@@ -66,6 +67,7 @@ static int remember_temporary(const std::string& path) {
     for (int i = 0; i < LIVE_SLOTS; ++i) {
         int expected = SlotState_Free;
         if (!live_slots[i].state.compare_exchange_strong(expected, SlotState_Filling)) continue;
+        live_slots[i].process = getpid();
         std::memcpy(live_slots[i].path, path.c_str(), path.size() + 1);
         live_slots[i].state.store(SlotState_Live);
         return i;
@@ -81,10 +83,13 @@ static void forget_temporary(int slot) {
     live_slots[slot].state.compare_exchange_strong(expected, SlotState_Free);
 }
 
-// Removes every live temporary (only atomics and unlink: async-signal-safe).
+// Removes every live temporary of this process (only atomics, getpid and
+// unlink: async-signal-safe).
 void remove_live_temporaries() {
+    pid_t self = getpid();
     for (LiveSlot& slot : live_slots) {
         int expected = SlotState_Live;
+        if (slot.state.load() != SlotState_Live || slot.process != self) continue;
         if (slot.state.compare_exchange_strong(expected, SlotState_Removing)) ::unlink(slot.path);
     }
 }

@@ -82,8 +82,9 @@ private:
     std::string reason_;
 };
 
-// Removes the temporary file of every StagedFile not yet committed or removed.
-// Safe in a signal handler; for exits that unwind nothing (a forced exit).
+// Removes the temporary file of every StagedFile of this process not yet
+// committed or removed. Safe in a signal handler; for exits that unwind
+// nothing (a forced exit). A forked child's exit leaves its parent's alone.
 void remove_live_temporaries();
 
 }  // namespace tarno
