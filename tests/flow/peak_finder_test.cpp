@@ -4,10 +4,8 @@
 #include "processing/peak_finder.hpp"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>   // RLIMIT_FSIZE: a real write error without filling a disk
 
 #include <algorithm>
-#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +18,7 @@
 #include "display/display_state.hpp"
 #include "display/linked.hpp"
 #include "tests/flow/display_flow.hpp"
+#include "tests/support/file_size_limit.hpp"   // a real write error without filling a disk
 #include "tests/support/fixture_dir.hpp"
 #include "window/headless.hpp"
 
@@ -361,17 +360,13 @@ TEST_F(PeakFinder, write_failure_is_reported_and_leaves_no_partial_file) {
     // 200 lines make a results file well beyond the 4096-byte limit set here
     load(10000, [](int32_t i) { return parabola_at(i, 25 + (i - 1) / 50 * 50, 500, 20); });
     dir.write("full.txt", "previous peak list");
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit lowered = saved;
-    lowered.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &lowered);
     Call call;
     call.last = 10000;
-    headless::RunResult run = find({"0", "full.txt", "Y"}, call);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
+    headless::RunResult run{};
+    {
+        testing::FileSizeLimit limit(4096);
+        run = find({"0", "full.txt", "Y"}, call);
+    }
     EXPECT_FALSE(run.script_exhausted);
     int error_row = row_containing("****ERROR, the results could not be written to:");
     ASSERT_GT(error_row, 0);
