@@ -58,12 +58,6 @@ constexpr int BAR_POINT_OFFSET = 5;        // the interval bar starts at point f
 
 // [SECTION] Drawing --------------------------------------------------------------------------
 
-// A value held inside the drawn frame.
-static double clamped(double v) {
-    const DisplayState& d = display;
-    return std::clamp(v, d.y_floor, std::max(d.y_floor, d.y_high));
-}
-
 // Draws the points first_index, first_index + stride, ... up to last_index as a
 // polyline in world coordinates, the first vertex at view_low; value_of(i)
 // gives the intensity of point i.
@@ -75,12 +69,12 @@ static void draw_view_polyline(int32_t stride, ValueOf value_of) {
     std::array<double, BLOCK> xs, ys;
     int32_t count = (d.last_index - d.first_index + stride) / stride;
     if (count < 1) return;
-    move_to_world(d.view_low, clamped(value_of(d.first_index)));
+    move_to_world(d.view_low, clamp_to_frame(value_of(d.first_index)));
     int n = 0;
     for (int32_t k = 1; k < count; ++k) {
         int32_t i = d.first_index + k * stride;
         xs[n] = s.frequency[i];
-        ys[n] = clamped(value_of(i));
+        ys[n] = clamp_to_frame(value_of(i));
         if (++n == BLOCK || k == count - 1) {
             polyline_to_world(std::span<const double>(xs.data(), n), std::span<const double>(ys.data(), n));
             n = 0;
