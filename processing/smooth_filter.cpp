@@ -54,7 +54,7 @@ void smoothing_weights(int n, std::span<float> weights) {
 
 int64_t reflected_index(int64_t k, int64_t count) {
     if (k < 0) k = -k - 1;
-    if (k >= count) k = 2 * count - k - 1;
+    else if (k >= count) k = 2 * count - k - 1;
     return std::clamp<int64_t>(k, 0, count - 1);    // a spectrum shorter than the window
 }
 
