@@ -91,6 +91,18 @@ TEST(smooth_pass, ends_read_mirrored_points) {
     EXPECT_EQ(out[9], sum_of({8, 9, 10, 10, 9}));
 }
 
+// The sums are added in window order: this window's exact sum lies just below
+// 398, and only the order j = 1..n gives 397.99999997 (the reverse gives 398.00000001).
+TEST(smooth_pass, sums_are_added_in_window_order) {
+    std::vector<int32_t> source(100, 0);
+    const int32_t window[5] = {455, 1376591405, 875, -1376591685, -1260};
+    for (size_t at : {size_t(0), size_t(37), size_t(95)}) {
+        std::fill(source.begin(), source.end(), 0);
+        std::copy(window, window + 5, source.begin() + at);
+        EXPECT_EQ(fast_pass(source, 5)[at + 2], 397) << "window at " << at;
+    }
+}
+
 TEST(reflected_index, reflects_then_holds_inside_a_short_spectrum) {
     struct Case { int64_t k, count, expected; };
     const Case cases[] = {
