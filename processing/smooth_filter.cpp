@@ -22,6 +22,7 @@
 #include <array>
 #include <cassert>
 #include <cstring>      // memcpy: unaligned vector loads
+#include <system_error> // a thread that cannot be started
 #include <thread>       // the spectrum split over the cores
 
 namespace tarno {
@@ -160,10 +161,17 @@ void smooth_pass(std::span<const int32_t> source, std::span<const float> weights
     unsigned threads = size_t(count) < PARALLEL_MIN_POINTS ? 1 : std::clamp(std::thread::hardware_concurrency(), 1u, MAX_THREADS);
     std::array<std::thread, MAX_THREADS> workers;
     for (unsigned t = 1; t < threads; ++t) {
-        workers[t] = std::thread(smooth_range, source, w, out, count * t / threads, count * (t + 1) / threads);
+        const int64_t begin = count * t / threads, end = count * (t + 1) / threads;
+        try {
+            workers[t] = std::thread(smooth_range, source, w, out, begin, end);
+        } catch (const std::system_error&) {
+            smooth_range(source, w, out, begin, end);   // no thread to be had: this one does the part
+        }
     }
     smooth_range(source, w, out, 0, count / threads);
-    for (unsigned t = 1; t < threads; ++t) workers[t].join();
+    for (unsigned t = 1; t < threads; ++t) {
+        if (workers[t].joinable()) workers[t].join();
+    }
 }
 
 }  // namespace tarno
