@@ -40,14 +40,9 @@ e2e_start_xvfb
 export XDG_CONFIG_HOME="$E2E_TMP/config"      # no configuration file: the default window
 export TARNO_JOINTC_NAME="/tarno_jointc_e2e_smooth_$$"
 trap 'rm -f "/dev/shm${TARNO_JOINTC_NAME}"; e2e_cleanup' EXIT
-e2e_launch "$TARNO" "$SPECTRUM"
-e2e_wait_window TARNO
-sleep 1
-e2e_type "$E2E_WINDOW" Return
-sleep 4
-e2e_type "$E2E_WINDOW" Return
-sleep 2
+e2e_start_display "$TARNO" "$SPECTRUM"
 e2e_window_origin "$E2E_WINDOW"
+wait_colour "$E2E_TMP/start.png" 000080 100000           # the display: blue plot area
 
 # B with 499 points: the window shows new lines while the passes run --------------
 e2e_type "$E2E_WINDOW" b
@@ -91,5 +86,5 @@ sleep 1
 e2e_type "$E2E_WINDOW" 2 5 Return
 sleep 1
 wait_colour "$E2E_TMP/display3.png" 000080 100000
-kill -0 "$E2E_LAST_PID" 2>/dev/null || e2e_fail "the program ended"
+kill -0 "$tarno_pid" 2>/dev/null || e2e_fail "the program ended"
 echo "ok"
