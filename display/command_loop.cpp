@@ -68,7 +68,7 @@ static Redraw dispatch_key(int16_t key) {
     case 'B': case 'b':     // SMOOTH: baseline subtraction (after the view check)
         return baseline_command();
     case 'N': case 'n':     // SMOOTH: smoothing
-        return Redraw_None;
+        return smoothing_command();
     case 'm':               // SAVE: save spectrum
         return save_spectrum_command();
     case 'M':               // MODIFY: modify spectrum

@@ -43,6 +43,7 @@ std::string status_line_1();        // the 80 characters of status row 1 for the
 std::string status_line_2();        // the 80 characters of status row 2
 std::string marker_label_row(double low, double high, double step); // the 80-character label row
 double marker_step(double low, double high); // tick spacing of the marker scale
+double clamp_to_frame(double v);    // an intensity held inside [y_floor, y_high] for drawing
 
 // Peak-preserving value of one group: the extreme of `values` (starting both
 // extremes at `mean`) that lies farther from the mean; the maximum on a tie.
