@@ -44,6 +44,7 @@ Redraw show_help_screens();             // H, h
 Redraw show_information_screen();       // I, i
 Redraw toggle_window_height();          // ^
 bool confirm_exit();                    // ENTER: "ARE YOU SURE (Y/N) ?"; true for Y
+void wait_for_enter();                  // reads keys until ENTER
 Redraw save_spectrum_command();         // m: the save dialogue (processing/save_spectrum.hpp)
 
 void HELP(int16_t text_colour);         // the two help pages, each closed by ENTER

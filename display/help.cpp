@@ -74,12 +74,6 @@ static const std::string_view HELP_PAGE_2[] = {
     "",
 };
 
-// Waits until ENTER is pressed; other keys are consumed.
-static void wait_for_enter() {
-    int16_t key = 0;
-    while (INKEY(key) != KEY_ENTER) {}
-}
-
 // Shows page 1, then page 2; returns with the text colour `text_colour`.
 void HELP(int16_t text_colour) {
     for (std::string_view line : HELP_PAGE_1) console_write(line);

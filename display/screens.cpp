@@ -16,7 +16,7 @@
 namespace tarno {
 
 // Waits until ENTER is pressed; other keys are consumed.
-static void wait_for_enter() {
+void wait_for_enter() {
     int16_t key = 0;
     while (INKEY(key) != KEY_ENTER) {}
 }
