@@ -24,6 +24,12 @@
 namespace tarno {
 
 constexpr size_t APPEND_CHUNK = 1 << 17;        // 16-bit values per read (256 kB)
+// Fraction of the appended step within which a grid point counts as lying on
+// an appended point. The grid is a running sum, so a grid that continues the
+// appended one exactly lands a few rounding errors off it: without this the
+// last appended point could be lost (the grid "passes" Ea) and a first point
+// lying on Fa could be reported as a dummy.
+constexpr double SAME_POSITION = 1e-3;
 
 // [SECTION] Reading -----------------------------------------------------------------
 
@@ -98,6 +104,7 @@ MergeResult merge_appended(const AppendedSpectrum& a, std::span<const int32_t> v
     auto position = [&](int32_t k) { return a.first + static_cast<double>(k - 1) * sa; };   // P(k)
     auto value = [&](int32_t k) { return values[static_cast<size_t>(k - 1)]; };                // A(k)
 
+    const double same = SAME_POSITION * sa;
     MergeResult result{MergeOutcome_Merged, 0, 0, false, n};
     int32_t j = n + 1;
     double f = frequency[n] + step;
@@ -111,7 +118,7 @@ MergeResult merge_appended(const AppendedSpectrum& a, std::span<const int32_t> v
     result.skipped = k - 1;
 
     // Gap: grid points below the first kept appended point get A(1).
-    while (f < position(k)) {
+    while (f < position(k) - same) {
         if (j > capacity) return {MergeOutcome_NoRoom, result.skipped, 0, false, n};
         frequency[j] = f;
         intensity[j] = value(1);
@@ -139,7 +146,7 @@ MergeResult merge_appended(const AppendedSpectrum& a, std::span<const int32_t> v
         intensity[j] = truncate_to_int32(low + static_cast<double>(high - low) * (f - position(k)) / sa);
         ++j;
         f = frequency[j - 1] + step;
-        if (f > a.last) break;
+        if (f > a.last + same) break;
         if (j > capacity) {
             result.capacity_reached = true;
             break;

@@ -144,6 +144,28 @@ TEST(append_merge, contiguous_spectrum_on_the_same_grid_is_copied) {
     EXPECT_EQ(g.frequency[33], -1.0) << "nothing written past the last point";
 }
 
+TEST(append_merge, second_half_of_a_split_spectrum_gives_back_the_whole_grid) {
+    // 0.04 is not a binary fraction: the running grid sum lands a hair off
+    // the appended points, on either side
+    for (double f0 : {240000.0, 86000.01, 1.0e6 + 0.003}) {
+        const double step = 0.04;
+        const int32_t half = 3000;
+        std::vector<double> frequency(2 * half + 1);
+        std::vector<int32_t> intensity(2 * half + 1);
+        for (int32_t i = 1; i <= half; ++i) frequency[i] = f0 + (i - 1) * step;
+        std::vector<int32_t> values = squares(half);
+        AppendedSpectrum a{half, f0 + half * step, step, f0 + half * step + (half - 1) * step, 0};
+        MergeResult m = merge_appended(a, values, frequency, intensity, half, step);
+        EXPECT_EQ(m.dummies, 0) << f0;
+        EXPECT_EQ(m.skipped, 0) << f0;
+        ASSERT_EQ(m.point_count, 2 * half) << f0 << ": the last appended point is kept";
+        for (int32_t k = 1; k <= half; ++k) {
+            ASSERT_NEAR(frequency[half + k], f0 + (half + k - 1) * step, 1e-6) << k;
+            ASSERT_NEAR(intensity[half + k], values[k - 1], 1) << k;
+        }
+    }
+}
+
 TEST(append_merge, gap_of_five_and_a_half_steps_gets_five_dummies) {
     Grid g(20, 100);
     std::vector<int32_t> values = squares(12);
