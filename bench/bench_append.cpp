@@ -29,22 +29,8 @@ namespace tarno::bench {
 constexpr int32_t APPEND_POINTS = 5'000'000;    // points of each part
 constexpr int APPEND_RUNS = 5;
 
-// A directory of this run, removed with its file when the program ends.
-struct AppendDirectory {
-    std::filesystem::path path;
-    AppendDirectory() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tarno-bench-append-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) std::abort();
-        path = pattern;
-    }
-    ~AppendDirectory() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-};
-
 static const std::string& appended_file() {
-    static AppendDirectory directory;
+    static BenchDirectory directory("tarno-bench-append");
     static std::string path = (directory.path / "next.spe").string();
     return path;
 }

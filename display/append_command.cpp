@@ -79,9 +79,8 @@ static void restore_for_append() {
 
 // [SECTION] Dialogue ------------------------------------------------------------------------
 
-// The current spectrum's name as shown: its end when it is long.
-static std::string shown_current_name() {
-    std::string name = trimmed_text_field(text.data_file_name);
+// A file name as shown: a longer one by "..." and its end.
+static std::string shown_name(const std::string& name) {
     if (name.size() <= SHOWN_NAME_LENGTH) return name;
     return "..." + name.substr(name.size() - (SHOWN_NAME_LENGTH - 1));
 }
@@ -108,7 +107,7 @@ static std::string ask_appended_name(const std::string& notice) {
     say("     Specify name of spectrum to be appended - do not type the path, which is");
     say("     implied by the current spectrum (or press ENTER to exit)");
     say("");
-    say("      Current spectrum:  " + shown_current_name());
+    say("      Current spectrum:  " + shown_name(trimmed_text_field(text.data_file_name)));
     write_text("        To be appended:  ");
     std::string typed = console_read_line().substr(0, TYPED_NAME_LENGTH);
     show_text_cursor(false);
@@ -116,7 +115,8 @@ static std::string ask_appended_name(const std::string& notice) {
 }
 
 // Why a file was refused, for the next showing of the dialogue.
-static std::string refusal_notice(AppendedRead outcome, const std::string& path) {
+static std::string refusal_notice(AppendedRead outcome, const std::string& full_name) {
+    std::string path = shown_name(full_name);
     switch (outcome) {
     case AppendedRead_CannotOpen: return "Cannot open " + path;
     case AppendedRead_Unreadable: return "Cannot read " + path + " as a binary spectrum";
