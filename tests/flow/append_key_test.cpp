@@ -191,6 +191,7 @@ TEST_F(AppendKey, unusable_files_are_refused_with_the_reason) {
         {"missing.spe", "     Cannot open " + dir.file("missing.spe")},
         {"nine.spe", "     Fewer than 10 points in " + dir.file("nine.spe")},
         {"cut.spe", "     Cannot read " + dir.file("cut.spe") + " as a binary spectrum"},
+        {"next_spectrum_of_the_run.spe", "     Cannot open " + dir.file("next_spectrum_of_the_r")},  // 22 characters read
     };
     for (const Case& c : cases) {
         restart();
