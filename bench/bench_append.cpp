@@ -60,6 +60,7 @@ static void prepare_append() {
 // One append without its screens; returns the merged point count.
 static int32_t append_once() {
     SpectrumRecord& s = spectrum;
+    advise_spectrum_pages();
     s.point_count = APPEND_POINTS;
     std::copy(s.original_intensity + 1, s.original_intensity + 1 + s.point_count, s.intensity + 1);
     std::span<int32_t> values(s.original_intensity + 1, MAX_POINTS);

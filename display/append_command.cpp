@@ -354,6 +354,7 @@ static void finish_append(const std::string& path, const MergeResult& merged, co
 }
 
 Redraw append_spectrum_command() {
+    advise_spectrum_pages();
     restore_for_append();
     std::string notice;
     for (;;) {

@@ -19,7 +19,7 @@
 #include "app/spectrum_format.hpp"
 #include "common/fields.hpp"
 #include "display/append_modify.hpp"
-#include "display/point_index.hpp"
+#include "window/window.hpp"
 
 namespace tarno {
 
@@ -123,7 +123,7 @@ MergeResult merge_appended(const AppendedSpectrum& a, std::span<const int32_t> v
         frequency[j] = f;
         intensity[j] = value(1);
         ++j;
-        f = frequency[j - 1] + step;
+        f += step;      // frequency(j - 1) + S: frequency(j - 1) is f
     }
     result.dummies = j - n - 1;
     if (j > capacity) return {MergeOutcome_NoRoom, result.skipped, result.dummies, false, n};
@@ -143,9 +143,12 @@ MergeResult merge_appended(const AppendedSpectrum& a, std::span<const int32_t> v
         int32_t low = value(k);
         int32_t high = k < na ? value(k + 1) : low;     // f lies at P(Na) itself: nothing beyond it
         frequency[j] = f;
-        intensity[j] = truncate_to_int32(low + static_cast<double>(high - low) * (f - position(k)) / sa);
+        // f lies within one appended step above P(k) (or a rounding error below
+        // it), so the value stays between A(k) and A(k+1): the conversion,
+        // which truncates toward zero, cannot overflow
+        intensity[j] = static_cast<int32_t>(low + static_cast<double>(high - low) * (f - position(k)) / sa);
         ++j;
-        f = frequency[j - 1] + step;
+        f += step;      // frequency(j - 1) + S: frequency(j - 1) is f
         if (f > a.last + same) break;
         if (j > capacity) {
             result.capacity_reached = true;
@@ -154,6 +157,13 @@ MergeResult merge_appended(const AppendedSpectrum& a, std::span<const int32_t> v
     }
     result.point_count = j - 1;
     return result;
+}
+
+void advise_spectrum_pages() {
+    SpectrumRecord& s = spectrum;
+    advise_large_pages(s.frequency, sizeof s.frequency);
+    advise_large_pages(s.intensity, sizeof s.intensity);
+    advise_large_pages(s.original_intensity, sizeof s.original_intensity);
 }
 
 // [SECTION] File name -------------------------------------------------------------------

@@ -75,6 +75,10 @@ struct MergeResult {
 MergeResult merge_appended(const AppendedSpectrum& appended, std::span<const int32_t> values,
                            std::span<double> frequency, std::span<int32_t> intensity, int32_t n, double step);
 
+// Lets the spectrum arrays take huge pages where they are still untouched: an
+// append fills up to three times its length of fresh memory at once.
+void advise_spectrum_pages();
+
 // The appended file's full name: the directory of the current spectrum and the typed name.
 std::string appended_file_path(const std::string& typed_name);
 
