@@ -1,6 +1,7 @@
 // Key & in the display: the append dialogue, its refusals, the merge with its
 // messages, the adjustment view and its keys, and what restore (R) returns to
-// afterwards. TARNO_SCREENSHOT_DIR=<dir> keeps a PNG of the adjustment view.
+// afterwards. TARNO_SCREENSHOT_DIR=<dir> keeps PNGs of the pages and the
+// adjustment view.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,6 +23,13 @@ constexpr int32_t N = 1000;         // points of the current spectrum
 
 int32_t current_value(int32_t i) { return (i * 37) % 2000 - 1000; }
 int16_t appended_value(int k) { return static_cast<int16_t>((k * 53) % 1800 - 500); }
+
+// Keeps a PNG of the window when TARNO_SCREENSHOT_DIR names a directory.
+void keep_screenshot(const std::string& name) {
+    if (const char* out = std::getenv("TARNO_SCREENSHOT_DIR")) {
+        EXPECT_TRUE(headless::save_png(std::string(out) + "/" + name));
+    }
+}
 
 class AppendKey : public DisplayFlow {
 protected:
@@ -79,6 +87,7 @@ TEST_F(AppendKey, dialogue_page) {
     EXPECT_EQ(row(12), "      Current spectrum:  " + dir.file("run5.spe"));
     EXPECT_EQ(headless::row_text(13).substr(0, 25), "        To be appended:  ");
     EXPECT_EQ(headless::cell_text_color(9, 6), COLOR_BLACK);
+    keep_screenshot("append_dialogue.png");
 }
 
 TEST_F(AppendKey, long_current_name_is_shown_by_its_end) {
@@ -99,6 +108,7 @@ TEST_F(AppendKey, gap_of_five_and_a_half_steps_report) {
     EXPECT_TRUE(shows("     Appended:       400       1251.1250     1350.8750      0.250000"));
     EXPECT_TRUE(shows("       5 dummy points inserted between current and appended spectrum"));
     EXPECT_TRUE(shows("     Press ENTER to continue"));
+    keep_screenshot("append_report.png");
 }
 
 TEST_F(AppendKey, merge_adjust_and_apply_the_offset) {
@@ -172,6 +182,7 @@ TEST_F(AppendKey, spectrum_ending_one_and_a_half_steps_beyond_is_refused) {
     headless::type_line("short.spe");
     run_display();
     EXPECT_TRUE(shows("     SORRY - Prepending or merging of spectra is not possible"));
+    keep_screenshot("append_sorry.png");
     // after ENTER the dialogue comes again, with nothing changed
     restart();
     headless::press_keys("&");
@@ -231,9 +242,7 @@ TEST_F(AppendKey, adjustment_view) {
     run_display();          // runs out in the adjustment view
     EXPECT_EQ(row(1), " Adjust Y-position of appended spectrum with W,Z keys, terminate with ENTER");
     EXPECT_EQ(headless::cell_text_color(1, 2), COLOR_LIGHT_RED);
-    if (const char* out = std::getenv("TARNO_SCREENSHOT_DIR")) {
-        EXPECT_TRUE(headless::save_png(std::string(out) + "/append_adjustment.png"));
-    }
+    keep_screenshot("append_adjustment.png");
 
     // Left of the junction the current part in blue over grey; right of it
     // the appended part in exclusive-or light green (grey ^ light green).

@@ -46,6 +46,9 @@ TEST_F(ModifyKey, option_page) {
     EXPECT_EQ(row(8), "                       2 = chop spectrum at the end");
     EXPECT_EQ(row(9), "                       3 = zero point range");
     EXPECT_EQ(headless::row_text(11).substr(0, 23), "                  .... ");
+    if (const char* out = std::getenv("TARNO_SCREENSHOT_DIR")) {
+        EXPECT_TRUE(headless::save_png(std::string(out) + "/modify_options.png"));
+    }
 }
 
 TEST_F(ModifyKey, chop_at_the_beginning) {
