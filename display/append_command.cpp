@@ -167,7 +167,6 @@ static void report_merge(const MergeResult& m) {
 
 // Where the appended part is drawn in the adjustment view.
 struct Junction {
-    int32_t n;                  // N: last point of the current part
     int32_t j0;                 // index of the junction frequency in the view
     int32_t first_drawn;        // first appended point drawn after j0
     int32_t last_drawn;         // last point drawn
@@ -175,7 +174,7 @@ struct Junction {
     double appended_mean;       // Ma
 };
 
-// Step 12: the view of 400 steps centred on the junction, and where to draw.
+// The view of 400 grid steps centred on the junction, and where to draw in it.
 static Junction set_adjustment_view(int32_t n, int32_t dummies, double appended_mean) {
     DisplayState& d = display;
     const SpectrumRecord& s = spectrum;
@@ -185,7 +184,7 @@ static Junction set_adjustment_view(int32_t n, int32_t dummies, double appended_
     d.cursor_freq = junction;
     d.first_index = point_index(d.view_low);
     d.last_index = point_index(d.view_high);
-    Junction j{n, point_index(junction), 0, 0, 0, appended_mean};
+    Junction j{point_index(junction), 0, 0, 0, appended_mean};
     j.first_drawn = j.j0 + 1;
     // Many dummies: draw from 10 before the first interpolated point, moved
     // left so that those 10 follow the junction directly.
@@ -253,7 +252,7 @@ static int32_t stepped_offset(int32_t offset, int16_t key) {
     }
 }
 
-// Steps 13 and 14: the adjustment screen; returns the offset fixed with ENTER.
+// The adjustment screen and its keys; returns the offset fixed with ENTER.
 static int32_t adjust_offset(const Junction& j) {
     const DisplayState& d = display;
     set_display_viewport();
@@ -287,7 +286,7 @@ static int32_t shifted(int32_t value, int32_t offset) {
                                                       std::numeric_limits<int32_t>::max()));
 }
 
-// Step 15: the offset goes into the working spectrum and the reference copy.
+// The offset goes into the working spectrum and the reference copy.
 static void apply_offset(int32_t n, int32_t offset) {
     SpectrumRecord& s = spectrum;
     for (int32_t i = n + 1; i <= s.point_count; ++i) {
@@ -338,8 +337,8 @@ static AppendAttempt try_append(const std::string& path, MergeResult& merged, Ap
     return {true, ""};
 }
 
-// Step 11 and on: the merged spectrum becomes the current one, and the user
-// lines the appended part up with the junction.
+// The merged spectrum becomes the current one, and the user lines the
+// appended part up with the junction.
 static void finish_append(const std::string& path, const MergeResult& merged, const AppendedSpectrum& appended) {
     SpectrumRecord& s = spectrum;
     int32_t n = s.point_count;
