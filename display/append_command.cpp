@@ -330,8 +330,7 @@ static AppendAttempt try_append(const std::string& path, MergeResult& merged, Ap
     }
     if (merged.outcome == MergeOutcome_NoRoom) {
         take_reference_copy();
-        return {false, "No room for the gap: the maximum number of" + format_integer(MAX_POINTS, 9) +
-                           " points would be passed"};
+        return {false, "No room: the gap would pass the maximum number of" + format_integer(MAX_POINTS, 9) + " points"};
     }
     report_merge(merged);
     return {true, ""};

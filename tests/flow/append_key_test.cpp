@@ -195,6 +195,7 @@ TEST_F(AppendKey, spectrum_ending_one_and_a_half_steps_beyond_is_refused) {
 
 TEST_F(AppendKey, unusable_files_are_refused_with_the_reason) {
     write_appended("nine.spe", 9, last_frequency() + STEP);
+    write_appended("far.spe", 20, last_frequency() + 2.0 * MAX_POINTS * STEP);
     std::string cut = binary_spectrum_bytes(recording_header(), std::vector<int16_t>(300, 7), 1300.0, 1374.75, STEP);
     dir.write("cut.spe", cut.substr(0, 400));
     struct Case { const char* typed; std::string notice; };
@@ -202,6 +203,7 @@ TEST_F(AppendKey, unusable_files_are_refused_with_the_reason) {
         {"missing.spe", "     Cannot open " + dir.file("missing.spe")},
         {"nine.spe", "     Fewer than 10 points in " + dir.file("nine.spe")},
         {"cut.spe", "     Cannot read " + dir.file("cut.spe") + " as a binary spectrum"},
+        {"far.spe", "     No room: the gap would pass the maximum number of 10000000 points"},
         {"next_spectrum_of_the_run.spe", "     Cannot open " + dir.file("next_spectrum_of_the_r")},  // 22 characters read
     };
     for (const Case& c : cases) {
