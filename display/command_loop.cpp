@@ -6,6 +6,7 @@
 // Keys of the commands that come with other modules have their case here,
 // marked with the module's tag (MEASURE, SAVE, LINKED, SMOOTH, MODIFY, PLOT,
 // PEAKS); each hooks in with one call.
+#include "display/append_modify.hpp"
 #include "display/display_commands.hpp"
 #include "display/display_loop.hpp"
 #include "display/display_state.hpp"
@@ -72,9 +73,9 @@ static Redraw dispatch_key(int16_t key) {
     case 'm':               // SAVE: save spectrum
         return save_spectrum_command();
     case 'M':               // MODIFY: modify spectrum
-        return Redraw_None;
+        return modify_spectrum_command();
     case '&':               // MODIFY: append spectrum
-        return Redraw_None;
+        return append_spectrum_command();
     case 'G': case 'g':     // PLOT: plot output
         return Redraw_None;
     case KEY_F1: case KEY_F2: case KEY_F3:  // LINKED: measure a line for the partner

@@ -22,6 +22,7 @@ namespace tarno {
 void initialise_display();          // fills the display state from the spectrum, clears and draws the whole screen
 void set_display_viewport();        // the plot area's viewport for the current screen configuration
 void redraw_whole_screen();         // clears the window; bottom line, file name(s), then a frame
+void publish_spectrum_in_block();   // the spectrum's range and file name (without directory) to the exchange block
 void compose_bottom_line();         // the bottom row's text: key summary (none with linked input) and help hint
 void draw_frame();                  // snaps the view, draws the plot area, marker scale and status lines
 void update_cursor(double new_cursor); // XOR-moves the cursor line and updates the readouts
