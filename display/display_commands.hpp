@@ -45,6 +45,7 @@ Redraw show_information_screen();       // I, i
 Redraw toggle_window_height();          // ^
 bool confirm_exit();                    // ENTER: "ARE YOU SURE (Y/N) ?"; true for Y
 Redraw save_spectrum_command();         // m: the save dialogue (processing/save_spectrum.hpp)
+Redraw plot_output_command();           // G, g: the plot output dialogue (plot/plot_output.hpp)
 
 void HELP(int16_t text_colour);         // the two help pages, each closed by ENTER
 
