@@ -7,6 +7,9 @@
 // format_fixed. No floating-point step is involved, so the digits are those of
 // the correctly rounded decimal value that format_fixed writes.
 //
+// append_fixed_or_wider keeps files readable by other programs: an
+// overflowing field becomes the number itself after one blank.
+//
 // Values this path does not cover (very large magnitudes, many decimals, wide
 // fields, NaN, infinities, fields that overflow) go through format_fixed
 // itself, so the text is the same in every case.
@@ -146,6 +149,17 @@ void append_fixed(std::string& out, double value, int width, int decimals) {
     char field[FAST_MAX_WIDTH];
     if (fast_fixed(value, width, decimals, field)) out.append(field, static_cast<size_t>(width));
     else out += format_fixed(value, width, decimals);
+}
+
+// Appends `value` as Fw.d; a value too wide for the field goes in the room it
+// needs after one blank instead of asterisks, which no reader could take back.
+void append_fixed_or_wider(std::string& out, double value, int width, int decimals) {
+    const size_t start = out.size();
+    append_fixed(out, value, width, decimals);
+    if (width <= 0 || out[start] != '*') return;   // an overflowing field is all asterisks; no other starts with one
+    out.resize(start);
+    out += ' ';
+    out += trim(format_fixed(value, 60, decimals));
 }
 
 }  // namespace tarno

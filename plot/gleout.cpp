@@ -54,7 +54,6 @@ static constexpr double SMALLEST_SCALING = 0.001;      // plot scaling must lie 
 // The marker spacing may not lie below 0.001 as a single-precision number
 // (0.0010000000474974513): exactly 0.001 is refused.
 static const double SMALLEST_MARKER_SPACING = static_cast<double>(0.001f);
-static constexpr size_t SHOWN_NAME_MAX = 45;           // longer names: "..." and the last 44
 static constexpr int SELECTION_COLUMNS = 2;            // the menu answer is read from its first 2 characters
 static constexpr int Y_LIMIT_COLUMNS = 15;             // each Y-limit is read from a field of 15 characters
 
@@ -72,12 +71,6 @@ static void say_with_name(std::string_view prefix, const std::string& name) {
     set_text_color(COLOR_LIGHT_RED);
     console_write(name);
     set_text_color(COLOR_BLACK);
-}
-
-// Returns `name` as the console shows it: "..." and its last 44 characters when longer than 45.
-static std::string shown_name(const std::string& name) {
-    if (name.size() <= SHOWN_NAME_MAX) return name;
-    return "..." + name.substr(name.size() - (SHOWN_NAME_MAX - 1));
 }
 
 // Reads keys until ENTER.
@@ -275,7 +268,7 @@ static void report_failure(const PlotFileFailure& failure) {
     beep(4000, 250);
     console_write(" ");
     console_write("     ****ERROR, this plot file could not be written:");
-    say_with_name("     ", shown_name(failure.file));
+    say_with_name("     ", shown_file_name(failure.file));
     console_write("     " + failure.reason);
     console_write(" ");
     write_text(std::string(25, ' ') + "Press ENTER to return to the display");
@@ -290,7 +283,7 @@ static void write_plot_files(double low, double high, YLimits y, int32_t expansi
     const std::string base = name.substr(0, static_cast<size_t>(base_length));
     console_write(" ");
     console_write("");
-    say_with_name(std::string(14, ' ') + "Data written to ", shown_name(base + ".dat"));
+    say_with_name(std::string(14, ' ') + "Data written to ", shown_file_name(base + ".dat"));
     std::optional<PlotFileFailure> failure = write_plot_data(base + ".dat", name, low, high, y.lower, y.upper);
     if (!failure && expansion > 1) {
         const DisplayState& d = display;

@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "app/records.hpp"          // the spectrum
-#include "common/fields.hpp"        // append_fixed
+#include "common/fields.hpp"        // append_fixed_or_wider
 #include "common/line_writer.hpp"   // lines formatted in parallel, written in order
 #include "common/staged_file.hpp"
 #include "plot/plot_output.hpp"
@@ -34,10 +34,11 @@ struct Normalisation {
     double operator()(int32_t intensity) const { return (static_cast<double>(intensity) - lower) / range; }
 };
 
-// Appends one data line: frequency as F12.4, normalised intensity as F9.4.
+// Appends one data line: frequency as F12.4, normalised intensity as F9.4
+// (a number too wide for its field after one blank, so that GLE still reads it).
 static void append_point(std::string& text, double freq, double normalised) {
-    append_fixed(text, freq, 12, 4);
-    append_fixed(text, normalised, 9, 4);
+    append_fixed_or_wider(text, freq, 12, 4);
+    append_fixed_or_wider(text, normalised, 9, 4);
     text += '\n';
 }
 

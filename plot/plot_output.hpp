@@ -74,6 +74,7 @@ void XLAB(double first_label, double strip_end, double group_start, double group
 int32_t base_name_length(std::string_view spectrum_name);    // characters before the first "." or blank
 std::string page_file_name(std::string_view spectrum_name, int32_t base_length, int32_t page); // base + page + ".gle"
 std::string plot_title(std::string_view spectrum_name);      // bare file name, each "_" followed by "{\tt-\rm}"
+std::string shown_file_name(const std::string& name);        // as the console shows it: "..." + the last 44 beyond 45 characters
 std::string page_header(std::string_view spectrum_name, CalendarDate date, ClockTime time); // the page's comment head and settings
 bool strip_reaches(double strip_end, double upper_limit);    // the strips cover the range up to upper_limit
 std::optional<PlotFileFailure> write_plot_data(const std::string& data_name, std::string_view spectrum_name,

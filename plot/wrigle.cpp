@@ -80,12 +80,20 @@ static std::string data_reference(std::string_view spectrum_name, int32_t base_l
 }
 
 // Returns `name` as the console shows it: "..." and its last 44 characters when longer than 45.
-static std::string shown_name(const std::string& name) {
+std::string shown_file_name(const std::string& name) {
     if (name.size() <= SHOWN_NAME_MAX) return name;
     return "..." + name.substr(name.size() - (SHOWN_NAME_MAX - 1));
 }
 
 // [SECTION] Page pieces -------------------------------------------------------
+
+// Returns `value` as Fw.d for the script; a value too wide for the field is
+// written in the room it needs after one blank: GLE refuses asterisks.
+static std::string script_number(double value, int width, int decimals) {
+    std::string field;
+    append_fixed_or_wider(field, value, width, decimals);
+    return field;
+}
 
 // Returns `line` blank padded to `columns`, with its line break.
 static std::string padded_line(const std::string& line, size_t columns) {
@@ -151,8 +159,8 @@ static std::string strip_block(double start, double end, double marker_spacing, 
     text += "    nobox\n";
     text += padded_line("    size 37.5" + format_fixed(layout.graph_height, 6, 2), NUMBER_LINE_COLUMNS);
     text += "    d1 bigfile " + data_file + "\n";
-    text += "    xaxis  min " + format_fixed(start, 10, 2) + " max " + format_fixed(end, 10, 2) + " dticks " +
-            format_fixed(10.0 * marker_spacing, 9, 2) + " dsubticks " + format_fixed(marker_spacing, 9, 3) + "\n";
+    text += "    xaxis  min " + script_number(start, 10, 2) + " max " + script_number(end, 10, 2) + " dticks " +
+            script_number(10.0 * marker_spacing, 9, 2) + " dsubticks " + script_number(marker_spacing, 9, 3) + "\n";
     text += "    x2ticks off\n";
     text += "    xticks length 0.3\n";
     text += "    xsubticks length 0.12\n";
@@ -194,7 +202,7 @@ static std::optional<std::string> read_page(const std::string& file) {
 static void announce_page(const std::string& file) {
     write_text("      Control file written to ");
     set_text_color(COLOR_LIGHT_RED);
-    console_write(shown_name(file));
+    console_write(shown_file_name(file));
     set_text_color(COLOR_BLACK);
 }
 

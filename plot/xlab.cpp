@@ -77,14 +77,21 @@ static std::vector<double> group_positions(double strip_end, double group_start,
 }
 
 // Returns the 9-character form of a position, with as many decimals as the
-// major tick spacing needs; from 1.0 up the rounded integer.
+// major tick spacing needs; from 1.0 up the rounded integer. A position too
+// wide for 9 characters is written in the room it needs after one blank: GLE
+// refuses asterisks.
 static std::string position_form(double p, double spacing) {
-    if (spacing < 0.01) return format_fixed(p, 9, 3);
-    if (spacing < 0.1) return format_fixed(p, 9, 2);
-    if (spacing < 1.0) return format_fixed(p, 9, 1);
+    const int decimals = spacing < 0.01 ? 3 : spacing < 0.1 ? 2 : spacing < 1.0 ? 1 : 0;
+    std::string form;
+    if (decimals > 0) {
+        append_fixed_or_wider(form, p, 9, decimals);
+        return form;
+    }
     double rounded = std::round(p);                 // halves away from zero
     if (!(std::fabs(rounded) < LARGEST_ROUNDED)) return std::string(9, '*');
-    return format_integer(static_cast<long long>(rounded), 9);
+    form = format_integer(static_cast<long long>(rounded), 9);
+    if (form[0] == '*') form = " " + std::to_string(static_cast<long long>(rounded));
+    return form;
 }
 
 // True when `p` lies a whole number of label steps after the first label

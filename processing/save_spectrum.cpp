@@ -108,24 +108,6 @@ static void wait_for_enter() {
     }
 }
 
-// Returns `value` as Fw.d. A value too wide for the field is written in the
-// room it needs after one blank instead of asterisks, which no reader could
-// take back.
-static std::string number_field(double value, int width, int decimals) {
-    std::string field = format_fixed(value, width, decimals);
-    if (field.find('*') == std::string::npos) return field;
-    return " " + std::string(trim(format_fixed(value, 60, decimals)));
-}
-
-// Appends `value` as number_field() writes it, without allocating for the usual field.
-static void append_number_field(std::string& out, double value, int width, int decimals) {
-    size_t start = out.size();
-    append_fixed(out, value, width, decimals);
-    if (out[start] != '*') return;      // an overflowing field is all asterisks; no other starts with one
-    out.resize(start);
-    out += number_field(value, width, decimals);
-}
-
 // [SECTION] Dialogue ----------------------------------------------------------
 
 // Returns the trimmed first 70 characters of data_file_name (as shown and as
@@ -346,8 +328,8 @@ static std::string write_ascii_part(StagedFile& out, std::string_view source) {
         for (int64_t k = first; k < first + count; ++k) {
             freq += s.freq_step;
             float y = static_cast<float>(static_cast<int64_t>(s.intensity[k + 1]) - range.min) * map.scale + map.lower;
-            append_number_field(text, freq, 15, 5);
-            append_number_field(text, y, 20, 8);
+            append_fixed_or_wider(text, freq, 15, 5);
+            append_fixed_or_wider(text, y, 20, 8);
             text += '\n';
         }
     });

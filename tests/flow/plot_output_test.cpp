@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>       // popen: running gle
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -26,6 +25,7 @@
 #include "plot/plot_output.hpp"
 #include "tests/flow/display_flow.hpp"
 #include "tests/support/fixture_dir.hpp"
+#include "tests/support/gle_render.hpp"
 #include "window/headless.hpp"
 
 namespace tarno::testing {
@@ -89,21 +89,8 @@ void expect_golden(const FixtureDir& dir, const std::string& case_name, const st
     }
 }
 
-// Runs gle on a page script in its own directory; returns its output, empty
-// when it rendered the page without complaint.
 std::string gle_problems(const FixtureDir& dir, const std::string& script, const std::string& device) {
-    std::string command = "cd '" + dir.path().string() + "' && gle -d " + device + " '" + script + "' 2>&1";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return "cannot run gle";
-    std::string output;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
-    int status = pclose(pipe);
-    std::string rendered = std::filesystem::path(script).replace_extension(device).string();
-    bool made = std::filesystem::exists(dir.file(rendered)) && std::filesystem::file_size(dir.file(rendered)) > 0;
-    bool complained = output.find("Error") != std::string::npos || output.find(">>") != std::string::npos;
-    if (status == 0 && made && !complained) return "";
-    return "gle status " + std::to_string(status) + (made ? "" : ", nothing rendered") + ":\n" + output;
+    return testing::gle_problems(dir.path().string(), script, device);
 }
 
 // Every page script in `dir` renders as PDF without an error.
@@ -320,6 +307,23 @@ TEST_F(PlotOutput, data_file_takes_the_range_with_both_limits_unclipped) {
         "  86001.2000   1.5000",
     };
     EXPECT_EQ(lines_of(dir.read("run_5.dat")), expected);
+}
+
+TEST_F(PlotOutput, frequencies_too_wide_for_their_field_stay_readable) {
+    load_spectrum(5, 9999998.0, 1.0, [](int32_t i) { return 100 * i; });
+    low = 9999998.0, high = 10000002.0;
+    gleout({"4", "100,500", ""});
+    const std::vector<std::string> expected{
+        "!  Spectrum from file:  " + dir.file("run_5.spe"),
+        "!",
+        "9999998.0000   0.0000",
+        "9999999.0000   0.2500",
+        " 10000000.0000   0.5000",      // F12.4 is full: the number after one blank, not asterisks
+        " 10000001.0000   0.7500",
+        " 10000002.0000   1.0000",
+    };
+    EXPECT_EQ(lines_of(dir.read("run_5.dat")), expected);
+    expect_gle_renders_all(dir);
 }
 
 TEST_F(PlotOutput, names_follow_the_base_name_rule) {

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "common/fields.hpp"
 #include "plot/plot_output.hpp"
 #include "tests/support/fixture_dir.hpp"
+#include "tests/support/gle_render.hpp"
 #include "window/headless.hpp"
 
 namespace tarno {
@@ -38,7 +40,8 @@ std::vector<std::string> labels_of(const std::string& script) {
     return labels;
 }
 
-// The page script of one strip, written by WRIGLE as strip 1 of a 1-strip page.
+// The page script of one strip, written by WRIGLE as strip 1 of a 1-strip
+// page; GLE must render it (over a data file of two points).
 std::string strip_script(double start, double end, double marker_spacing) {
     FixtureDir dir;
     std::string name = dir.file("x.spe");
@@ -46,6 +49,8 @@ std::string strip_script(double start, double end, double marker_spacing) {
     std::optional<PlotFileFailure> failure;
     headless::run([&] { failure = WRIGLE(start, end, marker_spacing, 1, 1, name, base_name_length(name)); });
     EXPECT_FALSE(failure) << (failure ? failure->reason : "");
+    dir.write("x.dat", "!\n" + format_fixed(start, 12, 4) + "   0.2000\n" + format_fixed(end, 12, 4) + "   0.8000\n");
+    EXPECT_EQ(testing::gle_problems(dir.path().string(), "x1.gle", "pdf"), "");
     return dir.read("x1.gle");
 }
 
@@ -161,10 +166,16 @@ TEST(PlotStrips, an_end_within_a_relative_1e_9_reaches_the_limit) {
     EXPECT_FALSE(strip_reaches(-1.001, -1.0));
 }
 
-TEST(PlotStrips, a_huge_strip_end_overflows_its_field_in_the_script) {
+// Asterisks in a field would make GLE refuse the script: a number too wide
+// goes in the room it needs after one blank.
+TEST(PlotStrips, numbers_too_wide_for_their_fields_stay_readable) {
     std::string script = strip_script(9999990.0, 10000100.0, 1.0);
     EXPECT_EQ(lines_with(script, "    xaxis ")[0],
-              "    xaxis  min 9999990.00 max ********** dticks     10.00 dsubticks     1.000");
+              "    xaxis  min 9999990.00 max  10000100.00 dticks     10.00 dsubticks     1.000");
+    EXPECT_EQ(lines_with(strip_script(99999990.0, 100000100.0, 0.01), " xplaces ")[0].substr(0, 31),
+              " xplaces  99999990.1 99999990.2");
+    EXPECT_EQ(lines_with(strip_script(999999900.0, 1000000600.0, 10.0), " xplaces ")[0],
+              " xplaces  1000000000 1000000100 1000000200 1000000300 1000000400 1000000500");
 }
 
 }  // namespace
