@@ -77,7 +77,7 @@ static Redraw dispatch_key(int16_t key) {
     case '&':               // MODIFY: append spectrum
         return append_spectrum_command();
     case 'G': case 'g':     // PLOT: plot output
-        return Redraw_None;
+        return plot_output_command();
     case KEY_F1: case KEY_F2: case KEY_F3:  // LINKED: measure a line for the partner
         return measure_for_partner_key(key);
     case KEY_F7:            // LINKED: linked operation off/on
