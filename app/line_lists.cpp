@@ -12,14 +12,38 @@
 #include <cmath>
 #include <charconv>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
+#include <functional>
+#include <new>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <numeric>
 
 #include "app/line_lists.hpp"
 #include "display/linked.hpp"     // is_lin_datafile_name
 
 namespace tarno {
+
+// [SECTION] Large arrays ---------------------------------------------------------------
+
+constexpr size_t LARGE_BLOCK = size_t(2) << 20;
+
+void* allocate_large_block(size_t bytes) {
+    if (bytes < LARGE_BLOCK) return ::operator new(bytes);
+    void* block = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block == MAP_FAILED) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+    ::madvise(block, bytes, MADV_HUGEPAGE);     // a hint: without huge pages it works all the same
+#endif
+    return block;
+}
+
+void free_large_block(void* block, size_t bytes) {
+    if (bytes < LARGE_BLOCK) ::operator delete(block);
+    else ::munmap(block, bytes);
+}
 
 // [SECTION] Fields ---------------------------------------------------------------------
 
@@ -46,11 +70,39 @@ static std::optional<int64_t> parse_integer(std::string_view text) {
     return value;
 }
 
+// Powers of ten that a double holds exactly.
+static constexpr double EXACT_POWERS_OF_TEN[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11,
+                                                 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
+
+// The common case of a catalogue field, "-123.4567": digits, a point, digits.
+// Mantissa and power of ten are both exact, so one division rounds correctly
+// (the same value from_chars gives). Nothing for any other spelling.
+static std::optional<double> parse_plain_decimal(std::string_view text) {
+    bool negative = !text.empty() && text.front() == '-';
+    if (negative) text.remove_prefix(1);
+    uint64_t mantissa = 0;
+    int digits = 0, decimals = -1;
+    for (char ch : text) {
+        if (ch == '.' && decimals < 0) decimals = 0;
+        else if (ch >= '0' && ch <= '9') {
+            mantissa = mantissa * 10 + uint64_t(ch - '0');
+            if (++digits > 15) return std::nullopt;     // beyond 2^53: the general path
+            if (decimals >= 0) ++decimals;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0 || decimals < 0) return std::nullopt;
+    double value = double(mantissa) / EXACT_POWERS_OF_TEN[decimals];
+    return negative ? -value : value;
+}
+
 // A real written alone in `text`; without a decimal point or exponent it has
 // `implied_decimals` decimals, as in an Fw.d field.
 static std::optional<double> parse_real(std::string_view text, int implied_decimals) {
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     if (text.empty()) return std::nullopt;
+    if (std::optional<double> plain = parse_plain_decimal(text)) return plain;
     double value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
@@ -94,7 +146,7 @@ static void for_each_line(std::string_view text, ListCounts& counts, Take take) 
 
 // [SECTION] Quantum numbers ---------------------------------------------------------------
 
-std::optional<int32_t> decode_quantum_field(char first, char second) {
+static inline std::optional<int32_t> quantum_field_value(char first, char second) {
     auto digit = [](char c) { return c >= '0' && c <= '9'; };
     if (first >= 'A' && first <= 'Z' && digit(second)) return 100 + 10 * (first - 'A') + (second - '0');
     if (first >= 'a' && first <= 'z' && digit(second)) return -(10 * (first - 'a' + 1) + (second - '0'));
@@ -108,6 +160,8 @@ std::optional<int32_t> decode_quantum_field(char first, char second) {
     }
     return std::nullopt;
 }
+
+std::optional<int32_t> decode_quantum_field(char first, char second) { return quantum_field_value(first, second); }
 
 int quanta_per_state(int16_t quantum_format) {
     int n = std::abs(quantum_format) % 10;
@@ -126,7 +180,7 @@ static bool take_state(std::string_view field, std::array<char, 2 * CATALOGUE_QU
     text.fill(' ');
     std::copy(field.begin(), field.end(), text.begin());
     for (size_t k = 0; k < text.size(); k += 2)
-        if (!decode_quantum_field(text[k], text[k + 1])) return false;
+        if (!quantum_field_value(text[k], text[k + 1])) return false;
     return true;
 }
 
@@ -181,24 +235,61 @@ static void sort_catalogue(Catalogue& c) {
     c = std::move(sorted);
 }
 
+void index_catalogue_blocks(Catalogue& c) {
+    c.block_strongest.clear();
+    for (size_t start = 0; start < c.size(); start += CATALOGUE_BLOCK) {
+        size_t end = std::min(c.size(), start + CATALOGUE_BLOCK), best = start;
+        for (size_t k = start + 1; k < end; ++k)
+            if (c.log_intensity[k] > c.log_intensity[best]) best = k;
+        c.block_strongest.push_back(uint32_t(best));
+    }
+}
+
+size_t strongest_line_in(const Catalogue& c, size_t first, size_t last) {
+    const auto& lg = c.log_intensity;
+    size_t best = first;
+    auto consider = [&](size_t k) {
+        if (lg[k] > lg[best]) best = k;
+    };
+    size_t k = first + 1;
+    // up to the first block boundary, then whole blocks, then the rest
+    size_t boundary = std::min(last, (first / CATALOGUE_BLOCK + 1) * CATALOGUE_BLOCK);
+    for (; k < boundary; ++k) consider(k);
+    if (c.block_strongest.size() * CATALOGUE_BLOCK >= c.size())
+        for (; k + CATALOGUE_BLOCK <= last; k += CATALOGUE_BLOCK) consider(c.block_strongest[k / CATALOGUE_BLOCK]);
+    for (; k < last; ++k) consider(k);
+    return best;
+}
+
 static std::string no_record_refusal(const ListCounts& counts) {
     return counts.skipped == 0 ? "no line in the file"
                                : "no readable line (" + std::to_string(counts.skipped) + " skipped)";
 }
 
-ListLoad<Catalogue> read_catalogue_text(std::string_view text) {
+// A source of lines: calls take(line) for each line (as for_each_line does)
+// and returns why it could not be read, if it could not.
+using LineTaker = std::function<bool(std::string_view)>;
+using LineSource = std::function<std::optional<std::string>(ListCounts&, const LineTaker&)>;
+
+static ListLoad<Catalogue> read_catalogue(const LineSource& source, size_t size_hint) {
     ListLoad<Catalogue> load{};
-    size_t estimate = text.size() / 80 + 1;    // records are 80 columns
+    size_t estimate = size_hint / 80 + 1;    // records are 80 columns
     load.list.frequency.reserve(estimate);
     load.list.log_intensity.reserve(estimate);
     load.list.detail.reserve(estimate);
-    for_each_line(text, load.counts, [&](std::string_view line) { return take_catalogue_record(line, load.list); });
+    if (std::optional<std::string> failure =
+            source(load.counts, [&](std::string_view line) { return take_catalogue_record(line, load.list); })) {
+        load = {};
+        load.refusal = *failure;
+        return load;
+    }
     if (load.counts.read == 0) {
         load.refusal = no_record_refusal(load.counts);
         load.list = {};
         return load;
     }
     sort_catalogue(load.list);
+    index_catalogue_blocks(load.list);
     return load;
 }
 
@@ -255,13 +346,17 @@ static std::optional<double> assigned_record_frequency(std::string_view line, bo
     return free_format_frequency(line.substr(fields * width));
 }
 
-ListLoad<AssignedLines> read_assigned_text(std::string_view text, bool lin_records) {
+static ListLoad<AssignedLines> read_assigned(const LineSource& source, bool lin_records) {
     ListLoad<AssignedLines> load{};
-    for_each_line(text, load.counts, [&](std::string_view line) {
-        std::optional<double> freq = assigned_record_frequency(line, lin_records);
-        if (freq) load.list.frequency.push_back(*freq);
-        return freq.has_value();
-    });
+    if (std::optional<std::string> failure = source(load.counts, [&](std::string_view line) {
+            std::optional<double> freq = assigned_record_frequency(line, lin_records);
+            if (freq) load.list.frequency.push_back(*freq);
+            return freq.has_value();
+        })) {
+        load = {};
+        load.refusal = *failure;
+        return load;
+    }
     if (load.counts.read == 0) {
         load.refusal = no_record_refusal(load.counts);
         load.list = {};
@@ -269,6 +364,19 @@ ListLoad<AssignedLines> read_assigned_text(std::string_view text, bool lin_recor
     }
     std::sort(load.list.frequency.begin(), load.list.frequency.end());
     return load;
+}
+
+static LineSource text_lines(std::string_view text) {
+    return [text](ListCounts& counts, const LineTaker& take) -> std::optional<std::string> {
+        for_each_line(text, counts, take);
+        return std::nullopt;
+    };
+}
+
+ListLoad<Catalogue> read_catalogue_text(std::string_view text) { return read_catalogue(text_lines(text), text.size()); }
+
+ListLoad<AssignedLines> read_assigned_text(std::string_view text, bool lin_records) {
+    return read_assigned(text_lines(text), lin_records);
 }
 
 // [SECTION] Files ------------------------------------------------------------------------------
@@ -283,41 +391,63 @@ static bool ends_with_any_case(std::string_view name, std::string_view ending) {
 
 bool is_catalogue_name(std::string_view name) { return ends_with_any_case(name, ".cat"); }
 
-// The whole file, or why it cannot be read.
-static std::optional<std::string> read_whole_file(const std::string& path, std::string& contents) {
-    std::error_code error;
-    if (!std::filesystem::exists(path, error)) return "file not found";
-    if (!std::filesystem::is_regular_file(path, error)) return "not a regular file";
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::string("cannot be opened: ") + std::strerror(errno);
-    in.seekg(0, std::ios::end);
-    std::streamoff size = in.tellg();
-    in.seekg(0, std::ios::beg);
-    if (size < 0) return "cannot be read";
-    contents.resize(size_t(size));
-    if (!in.read(contents.data(), size)) return "cannot be read";
-    return std::nullopt;
+constexpr size_t READ_CHUNK = size_t(1) << 20;
+
+// The lines of a file, read in chunks through one buffer: the buffer stays in
+// the cache and no memory the size of the file is faulted in, which for a
+// catalogue of a million lines is much of the reading time.
+static LineSource file_lines(const std::string& path) {
+    return [path](ListCounts& counts, const LineTaker& take) -> std::optional<std::string> {
+        std::error_code error;
+        if (!std::filesystem::exists(path, error)) return "file not found";
+        if (!std::filesystem::is_regular_file(path, error)) return "not a regular file";
+        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return std::string("cannot be opened: ") + std::strerror(errno);
+        std::vector<char> buffer(READ_CHUNK);
+        size_t kept = 0;        // start of a line that the last chunk cut
+        for (;;) {
+            if (kept == buffer.size()) buffer.resize(2 * buffer.size());   // a line longer than the buffer
+            ssize_t got = ::read(fd, buffer.data() + kept, buffer.size() - kept);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) {
+                std::string failure = std::string("cannot be read: ") + std::strerror(errno);
+                ::close(fd);
+                return failure;
+            }
+            size_t filled = kept + size_t(got);
+            if (got == 0) {     // the end: a last line without its line end
+                for_each_line(std::string_view(buffer.data(), filled), counts, take);
+                break;
+            }
+            std::string_view text(buffer.data(), filled);
+            size_t last_end = text.rfind('\n');
+            if (last_end == std::string_view::npos) {
+                kept = filled;
+                continue;
+            }
+            for_each_line(text.substr(0, last_end + 1), counts, take);
+            kept = filled - (last_end + 1);
+            std::memmove(buffer.data(), buffer.data() + last_end + 1, kept);
+        }
+        ::close(fd);
+        return std::nullopt;
+    };
 }
 
-template <class List, class Reader>
-static ListLoad<List> read_list_file(const std::string& path, Reader reader) {
-    std::string contents;
-    if (std::optional<std::string> failure = read_whole_file(path, contents)) {
-        ListLoad<List> load{};
-        load.refusal = *failure;
-        return load;
-    }
-    return reader(std::string_view(contents));
+static size_t file_size_hint(const std::string& path) {
+    std::error_code error;
+    uintmax_t size = std::filesystem::file_size(path, error);
+    return error ? 0 : size_t(size);
 }
 
 ListLoad<Catalogue> read_catalogue_file(const std::string& path) {
-    return read_list_file<Catalogue>(path, [](std::string_view text) { return read_catalogue_text(text); });
+    return read_catalogue(file_lines(path), file_size_hint(path));
 }
 
 ListLoad<AssignedLines> read_assigned_file(const std::string& path) {
     // the same rule as linked operation: only ".lin" and ".LIN" have 12I3 records
     bool lin = is_lin_datafile_name(path);
-    return read_list_file<AssignedLines>(path, [lin](std::string_view text) { return read_assigned_text(text, lin); });
+    return read_assigned(file_lines(path), lin);
 }
 
 }  // namespace tarno

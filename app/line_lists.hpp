@@ -33,6 +33,28 @@ namespace tarno {
 constexpr int CATALOGUE_QUANTA = 6;         // quantum fields per state in a .cat record
 constexpr int DATAFILE_QUANTA = 12;         // Q1..Q12 of a .lin record
 
+// [SECTION] Large arrays ----------------------------------------------------------
+// The catalogue's arrays reach tens of megabytes. Touching that much fresh
+// memory page by page costs more than reading the file; blocks of 2 MB and
+// more are therefore mapped on their own and offered huge pages.
+void* allocate_large_block(size_t bytes);
+void free_large_block(void* block, size_t bytes);
+
+template <class T>
+struct LargeArrayAllocator {
+    using value_type = T;
+    LargeArrayAllocator() = default;
+    template <class U>
+    LargeArrayAllocator(const LargeArrayAllocator<U>&) {}
+    T* allocate(size_t n) { return static_cast<T*>(allocate_large_block(n * sizeof(T))); }
+    void deallocate(T* p, size_t n) { free_large_block(p, n * sizeof(T)); }
+    template <class U>
+    bool operator==(const LargeArrayAllocator<U>&) const { return true; }
+};
+
+template <class T>
+using LargeVector = std::vector<T, LargeArrayAllocator<T>>;
+
 // [SECTION] Catalogue ---------------------------------------------------------------
 // The parts of a catalogue line that only the readout and the assignment need.
 struct CatalogueDetail {
@@ -44,13 +66,23 @@ struct CatalogueDetail {
 };
 
 // Sorted by frequency; the three vectors run in parallel. Frequency and log
-// intensity are kept apart from the rest because a frame scans only them.
+// intensity are kept apart from the rest because a frame reads only them.
+// A frame asks, per pixel column, for the strongest line of a run of lines:
+// the strongest of each block of CATALOGUE_BLOCK lines is kept at load, so a
+// run costs its two partial blocks and one look per whole block.
+constexpr size_t CATALOGUE_BLOCK = 64;
+
 struct Catalogue {
-    std::vector<double> frequency;          // MHz, ascending
-    std::vector<float> log_intensity;       // LGINT
-    std::vector<CatalogueDetail> detail;
+    LargeVector<double> frequency;          // MHz, ascending
+    LargeVector<float> log_intensity;       // LGINT
+    LargeVector<CatalogueDetail> detail;
+    std::vector<uint32_t> block_strongest;  // per block of CATALOGUE_BLOCK lines: its strongest (the first of equals)
     size_t size() const { return frequency.size(); }
 };
+
+void index_catalogue_blocks(Catalogue& catalogue);  // fills block_strongest (done by the reader)
+// The strongest line of first..last-1 (the first of equals); first < last.
+size_t strongest_line_in(const Catalogue& catalogue, size_t first, size_t last);
 
 // [SECTION] Assigned lines -------------------------------------------------------------
 struct AssignedLines {

@@ -54,16 +54,13 @@ std::vector<Stick> catalogue_sticks(const Catalogue& catalogue, double view_low,
                                     int32_t last_column, int32_t strongest_count) {
     std::vector<Stick> sticks;
     if (catalogue.size() == 0 || !(view_high > view_low) || last_column < 2) return sticks;
-    const std::vector<double>& f = catalogue.frequency;
+    const auto& f = catalogue.frequency;
     const double per_column = (view_high - view_low) / last_column;
     auto begin = std::lower_bound(f.begin(), f.end(), view_low + 0.5 * per_column);
     for (int32_t c = 1; c < last_column && begin != f.end(); ++c) {
         auto end = std::lower_bound(begin, f.end(), view_low + (c + 0.5) * per_column);
         if (end != begin) {
-            size_t first = size_t(begin - f.begin()), last = size_t(end - f.begin());
-            const float* lg = catalogue.log_intensity.data();
-            size_t best = size_t(std::max_element(lg + first, lg + last) - lg);
-            sticks.push_back({c, best});
+            sticks.push_back({c, strongest_line_in(catalogue, size_t(begin - f.begin()), size_t(end - f.begin()))});
         }
         begin = end;
     }
@@ -93,7 +90,7 @@ std::vector<int32_t> assigned_columns(const AssignedLines& lines, double view_lo
 }
 
 std::optional<size_t> strongest_line_near(const Catalogue& catalogue, double frequency, double half_window) {
-    const std::vector<double>& f = catalogue.frequency;
+    const auto& f = catalogue.frequency;
     auto begin = std::lower_bound(f.begin(), f.end(), frequency - half_window);
     auto end = std::upper_bound(begin, f.end(), frequency + half_window);
     std::optional<size_t> best;
@@ -108,7 +105,7 @@ std::optional<size_t> strongest_line_near(const Catalogue& catalogue, double fre
 }
 
 std::optional<size_t> nearest_line_within(const Catalogue& catalogue, double frequency, double low, double high) {
-    const std::vector<double>& f = catalogue.frequency;
+    const auto& f = catalogue.frequency;
     auto begin = std::lower_bound(f.begin(), f.end(), std::min(low, high));
     auto end = std::upper_bound(begin, f.end(), std::max(low, high));
     std::optional<size_t> best;

@@ -3,6 +3,8 @@
 // files of other programs, two-column lists, and refused files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/line_lists.hpp"
 #include "common/fields.hpp"
 #include "display/linked.hpp"
@@ -119,6 +121,23 @@ TEST(line_lists, lin_files_of_other_programs_and_two_column_lists) {
     EXPECT_EQ(pairs.counts.read, 3);
     EXPECT_EQ(pairs.counts.skipped, 1);
     EXPECT_EQ(pairs.list.frequency, (std::vector<double>{100.25, 200, 300.5}));
+}
+
+TEST(line_lists, strongest_line_of_a_run_agrees_with_a_plain_scan) {
+    Catalogue c;
+    uint32_t noise = 7;
+    for (int k = 0; k < 1000; ++k) {
+        noise = noise * 1664525u + 1013904223u;
+        c.frequency.push_back(k);
+        c.log_intensity.push_back(float(noise >> 28) - 8);     // few values: many equal ones
+    }
+    index_catalogue_blocks(c);
+    for (size_t first = 0; first < 1000; first += 37)
+        for (size_t last = first + 1; last <= 1000; last += 53) {
+            size_t plain = size_t(std::max_element(c.log_intensity.begin() + first, c.log_intensity.begin() + last) -
+                                  c.log_intensity.begin());
+            EXPECT_EQ(strongest_line_in(c, first, last), plain) << first << " " << last;
+        }
 }
 
 }  // namespace
