@@ -47,6 +47,20 @@ static double column_position(double f, double view_low, double view_high, int32
     return (f - view_low) * last_column / (view_high - view_low);
 }
 
+// First position at or after `from` whose frequency is not below `bound`:
+// galloping from `from`, so that stepping column by column reads the
+// frequencies in order instead of jumping across the whole array.
+template <class Iterator>
+static Iterator gallop_lower_bound(Iterator from, Iterator end, double bound) {
+    size_t step = 1;
+    Iterator low = from;
+    while (size_t(end - low) > step && *(low + step - 1) < bound) {
+        low += step;
+        step *= 2;
+    }
+    return std::lower_bound(low, low + std::min<size_t>(step, size_t(end - low)), bound);
+}
+
 // One pass over the lines in view: for each inner column the strongest line
 // whose position rounds to it (the first of equal ones). Column c takes the
 // positions [c - 0.5, c + 0.5); its end is found by binary search.
@@ -58,7 +72,7 @@ std::vector<Stick> catalogue_sticks(const Catalogue& catalogue, double view_low,
     const double per_column = (view_high - view_low) / last_column;
     auto begin = std::lower_bound(f.begin(), f.end(), view_low + 0.5 * per_column);
     for (int32_t c = 1; c < last_column && begin != f.end(); ++c) {
-        auto end = std::lower_bound(begin, f.end(), view_low + (c + 0.5) * per_column);
+        auto end = gallop_lower_bound(begin, f.end(), view_low + (c + 0.5) * per_column);
         if (end != begin) {
             sticks.push_back({c, strongest_line_in(catalogue, size_t(begin - f.begin()), size_t(end - f.begin()))});
         }
