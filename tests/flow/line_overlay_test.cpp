@@ -245,6 +245,27 @@ TEST_F(Overlay, lists_screen_loads_relative_names_hides_and_sets_the_stick_count
     EXPECT_EQ(row(1), " Catalogue pred.cat: 2 lines read, 1 skipped");
 }
 
+// [SECTION] Help ---------------------------------------------------------------------------------
+
+TEST_F(Overlay, third_help_page_after_page_two_with_lists_or_on_pgdn) {
+    flat_spectrum();
+    const std::string heading = "_____SUMMARY OF COMMANDS FOR PREDICTED AND ASSIGNED LINES" + std::string(23, '_');
+    run_display("H\r" + PGDN);             // no list: PGDN on page 2 opens page 3
+    EXPECT_EQ(row(2), heading);
+    EXPECT_EQ(row(5), "           C - line lists: load a catalogue (.cat) or a file of assigned");
+    EXPECT_EQ(row(24), "               Press ENTER");
+
+    run_display("H\r\r");                 // no list: ENTER on page 2 returns, as ever
+    EXPECT_EQ(screen.text_rows, 17);
+    EXPECT_EQ(row(1).substr(0, 3), " X:");
+
+    load_catalogue(cat_line(100010.0, -3));
+    run_display("H\r\r");                 // with a list page 3 follows
+    EXPECT_EQ(row(2), heading);
+    run_display("H\r\r\r");
+    EXPECT_EQ(screen.text_rows, 17);
+}
+
 // [SECTION] Assigning from the catalogue (T) ---------------------------------------------------
 
 class Assign : public Overlay {
