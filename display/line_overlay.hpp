@@ -37,7 +37,7 @@ namespace tarno {
 // measurement marks (11, 12, 14) and the linked indicator (12).
 constexpr int COLOR_CATALOGUE_STICK = 10;        // light green: calculated frequency
 constexpr int COLOR_EXPERIMENTAL_STICK = 13;     // light magenta: catalogue line with an experimental frequency
-constexpr int COLOR_ASSIGNED_MARK = 6;           // brown: line already assigned
+constexpr int COLOR_ASSIGNED_MARK = 6;           // dark yellow (the palette's brown): line already assigned
 
 constexpr int READOUT_PIXELS = 3;               // the readout shows a catalogue line this close to the cursor
 constexpr int ASSIGNED_MARK_TOP = 3;             // pixel rows below the top of the plot (the top 2 are under the status rows)
