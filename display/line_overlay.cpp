@@ -15,6 +15,7 @@
 #include "display/display_state.hpp"
 #include "display/frame.hpp"
 #include "display/line_overlay.hpp"
+#include "display/measurement.hpp"
 #include "display/messages.hpp"
 #include "window/window.hpp"
 
@@ -259,14 +260,21 @@ void show_cursor_readout() {
     }
 }
 
-void show_observed_minus_calculated(double observed, double fit_low, double fit_high) {
-    if (!catalogue_shown()) return;
-    std::optional<size_t> line = nearest_line_within(overlay.catalogue, observed, fit_low, fit_high);
+void show_observed_minus_calculated(const LineMeasurement& measured) {
+    if (!catalogue_shown() || measured.failed || measured.fit_freq.empty()) return;
+    const std::string text = "O-C:";
+    const size_t width = text.size() + 10;
+    // only into blanks of the result's second row
+    std::string row2 = padded(line_result_row2(measured), 80);
+    if (row2.find_first_not_of(' ', O_MINUS_C_COLUMN - 2) < O_MINUS_C_COLUMN + width) return;
+    const double observed = measured.frequency;
+    std::optional<size_t> line =
+        nearest_line_within(overlay.catalogue, observed, measured.fit_freq.front(), measured.fit_freq.back());
     if (!line) return;
     set_text_color(COLOR_BLUE);
     set_background_color(COLOR_LIGHT_GREY);
     set_text_position(2, O_MINUS_C_COLUMN);
-    write_text("O-C:" + format_fixed(observed - overlay.catalogue.frequency[*line], 10, 4));
+    write_text(text + format_fixed(observed - overlay.catalogue.frequency[*line], 10, 4));
     set_text_color(COLOR_BLACK);
 }
 

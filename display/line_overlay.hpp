@@ -88,7 +88,8 @@ void draw_assigned_mark(double frequency);  // one new mark, drawn under the XOR
 std::string catalogue_readout_row1(double cursor, const Catalogue& c, size_t line); // cursor - line, for row 1
 std::string catalogue_readout_row2(const Catalogue& c, size_t line);               // the line, for row 2
 void show_cursor_readout();                 // after a cursor move: the catalogue line near the cursor, or clears it
-void show_observed_minus_calculated(double observed, double fit_low, double fit_high); // after a measurement
+struct LineMeasurement;
+void show_observed_minus_calculated(const LineMeasurement& line); // after a measurement, where its row 2 is blank
 Redraw step_to_catalogue_line(int direction); // PGDN (+1), PGUP (-1)
 
 // [SECTION] Keys ---------------------------------------------------------------------------

@@ -339,7 +339,7 @@ LineMeasurement measure_line() {
     remember_line(line);
     draw_line_fit(line);
     show_message(line_result_row1(line), line_result_row2(line));
-    show_observed_minus_calculated(line.frequency, line.fit_freq.front(), line.fit_freq.back());
+    show_observed_minus_calculated(line);
     return line;
 }
 

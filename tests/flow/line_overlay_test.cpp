@@ -303,6 +303,18 @@ TEST_F(Assign, t_appends_the_line_record_with_the_catalogue_quanta_and_draws_the
     headless::save_png("/tmp/i16/assigned.png");
 }
 
+TEST_F(Assign, measurement_near_a_catalogue_line_shows_observed_minus_calculated) {
+    load_catalogue(cat_line(100020.02, -3) + cat_line(100020.5, -1));
+    run_display("O");
+    const MeasurementMemory& m = measurement;
+    EXPECT_EQ(row(2).substr(0, 38), "      Halfwidth (FWHH): " + format_fixed(m.half_width, 14, 4));
+    EXPECT_EQ(row(2).substr(38), " O-C:" + format_fixed(m.measure_last - 100020.02, 10, 4) +
+                                     "  Data points:        7");
+    load_catalogue(cat_line(100020.5, -1));     // outside the fitting window: the row as ever
+    run_display("O");
+    EXPECT_EQ(row(2).substr(38), std::string(17, ' ') + "Data points:        7");
+}
+
 TEST_F(Assign, t_refuses_without_a_catalogue_line_in_the_fitting_window_or_a_writable_file) {
     load_catalogue(cat_line(100030.0, -3));
     run_display("T");
