@@ -137,6 +137,7 @@ Redraw line_lists_screen() {
     clear_screen(0);
     set_text_position(1, 1);
     write_lists_page();
+    show_text_cursor(true);     // the whole-screen redraw hides it again
     std::string answer;
     for (;;) {
         write_text(" File, -, #n or ENTER -->  ");

@@ -64,6 +64,11 @@ void gaussian_spectrum() {      // one line at point 401 (100020 MHz)
     });
 }
 
+// Saves the screen for a look when TARNO_TEST_PNG_DIR names a directory.
+void save_screen(const std::string& name) {
+    if (const char* dir = std::getenv("TARNO_TEST_PNG_DIR")) headless::save_png(std::string(dir) + "/" + name);
+}
+
 // Window pixel rows and columns of the plot (as the frame maps them).
 int pixel_x(int column) { return 2 + column; }
 int pixel_y(double v) {
@@ -94,7 +99,7 @@ TEST_F(Overlay, sticks_strongest_per_column_heights_colours_and_nothing_outside_
     overlay.assigned.frequency = {column_freq(mark), column_freq(mark) + 0.001, VIEW_HIGH + 1};
     run_display();
     const DisplayState& d = display;
-    headless::save_png("/tmp/i16/sticks.png");
+    save_screen("overlay_sticks.png");
 
     const double pixel = (d.y_high - d.y_bottom) / (screen.screen_height - 4 * screen.row_height + 4);
     const double third = (d.y_high - d.y_floor) / 3;
@@ -210,6 +215,7 @@ TEST_F(Overlay, lists_screen_loads_relative_names_hides_and_sets_the_stick_count
     run_display("C");
     EXPECT_EQ(row(2), "_____L I N E   L I S T S" + std::string(56, '_'));
     EXPECT_EQ(row(4), "  Catalogue:        none");
+    save_screen("overlay_lists_screen.png");
 
     headless::press_keys("C");
     headless::type_line("pred.cat");
@@ -300,7 +306,7 @@ TEST_F(Assign, t_appends_the_line_record_with_the_catalogue_quanta_and_draws_the
     int column = int(std::llround((m.measure_last - d.view_low) * plot_last_column() / (d.view_high - d.view_low)));
     EXPECT_EQ(headless::pixel(pixel_x(column), pixel_y(d.y_high) + ASSIGNED_MARK_TOP + 1),
               palette_rgb(COLOR_ASSIGNED_MARK));
-    headless::save_png("/tmp/i16/assigned.png");
+    save_screen("overlay_assigned.png");
 }
 
 TEST_F(Assign, measurement_near_a_catalogue_line_shows_observed_minus_calculated) {
