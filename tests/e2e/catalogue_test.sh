@@ -37,6 +37,8 @@ count_colour() {
     convert "$1" -crop "790x230+$((E2E_X + 5))+$((E2E_Y + 36))" +repage -depth 8 txt:- | grep -ci "#$2"
 }
 
+export TARNO_JOINTC_NAME="/tarno_jointc_e2e_catalogue_$$"   # a block of this test only: the cursor keys follow the block
+trap 'rm -f "/dev/shm/${TARNO_JOINTC_NAME#/}"; e2e_cleanup' EXIT
 e2e_start_xvfb
 export XDG_CONFIG_HOME="$E2E_TMP/config"      # no configuration file: the default window
 "$JOINTC" reset
