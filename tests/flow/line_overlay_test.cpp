@@ -355,6 +355,11 @@ TEST_F(Assign, linked_datafile_is_the_assigned_list_and_takes_the_linked_uncerta
                                             format_fixed(measurement.measure_last, 15, 5) + "     0.02000   1.00000\n");
     EXPECT_EQ(overlay.assigned.size(), 2u);
     EXPECT_EQ(data.read("seen.lin"), earlier);
+
+    run_display(std::string("\0A", 2) + std::string("\0;", 2));   // F1's record shows at once too
+    EXPECT_EQ(overlay.assigned.size(), 3u);
+    const std::string datafile = data.read("partner.lin");
+    EXPECT_EQ(std::count(datafile.begin(), datafile.end(), '\n'), 3);
 }
 
 }  // namespace
