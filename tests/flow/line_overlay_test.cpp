@@ -321,6 +321,16 @@ TEST_F(Assign, measurement_near_a_catalogue_line_shows_observed_minus_calculated
     EXPECT_EQ(row(2).substr(38), std::string(17, ' ') + "Data points:        7");
 }
 
+TEST_F(Assign, t_keeps_the_columns_of_a_datafile_that_is_not_a_lin_file) {
+    const std::string other = "    1    0    1    0    0    0           100010.000000       0.020000    1\n";
+    overlay.assigned_path = data.write("seen.dat", other);
+    load_catalogue(cat_line(100020.0, -3, 303, " 5 1 4", " 4 1 3", 1403));
+    run_display("T");
+    const MeasurementMemory& m = measurement;
+    EXPECT_EQ(data.read("seen.dat"), other + "    5    1    4    4    1    3" + format_fixed(m.measure_last, 20, 6) +
+                                         format_fixed(float(m.error_last), 15, 6) + "    1\n");
+}
+
 TEST_F(Assign, t_refuses_without_a_catalogue_line_in_the_fitting_window_or_a_writable_file) {
     load_catalogue(cat_line(100030.0, -3));
     run_display("T");
