@@ -11,6 +11,7 @@
 #include "display/display_loop.hpp"
 #include "display/display_state.hpp"
 #include "display/frame.hpp"
+#include "display/line_overlay.hpp"
 #include "display/linked.hpp"
 #include "display/measurement.hpp"
 #include "input/keyboard.hpp"
@@ -86,6 +87,12 @@ static Redraw dispatch_key(int16_t key) {
         return toggle_offset_marker();
     case KEY_ESCAPE:        // LINKED: reread the linked-operation input
         return reread_linked_input();
+    case 'C': case 'c':     // OVERLAY: catalogue and assigned lines
+        return line_lists_screen();
+    case 'T': case 't':     // OVERLAY: assign the line from the catalogue
+        return assign_from_catalogue();
+    case KEY_PGDN: return step_to_catalogue_line(1);     // OVERLAY: next catalogue line
+    case KEY_PGUP: return step_to_catalogue_line(-1);    // OVERLAY: previous catalogue line
 
     default: return Redraw_None;
     }
