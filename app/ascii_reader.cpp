@@ -256,9 +256,9 @@ static void report_failure(const Failure& failure) {
     clear_screen(0);
     console_write("");
     write_text("          File:  ");
-    set_text_color(12);
+    set_text_color(COLOR_LIGHT_RED);
     console_write(file_name());
-    set_text_color(0);
+    set_text_color(COLOR_BLACK);
     console_write("");
     console_write("          Unsuccessful ASCII input:  " + std::string(trim(failure.reason)));
     if (failure.point > 0) {
@@ -284,18 +284,18 @@ static void report_success(float y_min, float y_max) {
     const std::string blanks(76, ' ');
     clear_screen(0);
     write_text("  Successful ASCII input from: ");
-    set_text_color(12);
+    set_text_color(COLOR_LIGHT_RED);
     write_text(file_name());
-    set_text_color(15);
-    set_background_color(1);
+    set_text_color(COLOR_WHITE);
+    set_background_color(COLOR_BLUE);
     set_text_position(3, 3);
     write_text(blanks);
     set_text_position(4, 3);
     write_text(("  " + std::string(text_field_view(header.comment)) + "  ").substr(0, 76));
     set_text_position(5, 3);
     write_text(blanks);
-    set_text_color(0);
-    set_background_color(7);
+    set_text_color(COLOR_BLACK);
+    set_background_color(COLOR_LIGHT_GREY);
     write_empty_lines(2);
     console_write(" " + format_integer(s.point_count, 7) + " points:  intensity from" +
                   format_scaled_exponent(y_min, 12, 4) + " to" + format_scaled_exponent(y_max, 12, 4));
@@ -399,10 +399,10 @@ static void report_nonlinear(const Linearity& l) {
     auto at_point = [&](int32_t i) {
         return "  at point" + format_integer(i, 9) + format_fixed(i >= 1 ? s.frequency[i] : 0.0, 15, 5);
     };
-    set_text_color(12);
+    set_text_color(COLOR_LIGHT_RED);
     console_write("");
     console_write(indent + "The data is not linear in frequency:");
-    set_text_color(0);
+    set_text_color(COLOR_BLACK);
     console_write("");
     console_write(indent + " Maximum deviation = " + format_fixed(l.max_deviation, 12, 5) + at_point(l.max_deviation_at));
     console_write(indent + "      Maximum step = " + format_fixed(l.max_step, 12, 5) + at_point(l.max_step_at));

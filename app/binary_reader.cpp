@@ -97,14 +97,14 @@ static void report_intensity_failure(int32_t point) {
 static void report_frequency_limits() {
     clear_screen(0);
     SGAME();
-    set_text_color(12);
+    set_text_color(COLOR_LIGHT_RED);
     console_write("");
     console_write("          PROBLEMS WITH FREQUENCY LIMITS:");
     console_write("");
     console_write("              This may be a file in one of the old data standards,");
     console_write("              in which case try using TREMBO");
     write_empty_lines(2);
-    set_text_color(0);
+    set_text_color(COLOR_BLACK);
 }
 
 // [SECTION] Reading steps ------------------------------------------------------------
@@ -237,7 +237,7 @@ BinaryReadResult read_binary_spectrum(std::FILE* file) {
         report_intensity_failure(failed_at);
         return BinaryReadResult::back_to_file_prompt;
     }
-    set_background_color(7);
+    set_background_color(COLOR_LIGHT_GREY);
     clear_screen(0);
     SPEINF();
 

@@ -28,7 +28,6 @@
 #include <cstdio>       // the spectrum file is a raw byte stream
 #include <cstring>      // strerror
 #include <filesystem>   // directories are not spectrum files; full name of a chosen file
-#include <memory>       // the file handle's deleter
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,6 +36,7 @@
 #include "app/spectrum_reader.hpp"
 #include "app/startup.hpp"
 #include "common/fields.hpp"
+#include "common/file_handle.hpp"
 #include "display/display_loop.hpp"
 #include "input/keyboard.hpp"
 #include "window/window.hpp"
@@ -45,6 +45,7 @@ namespace tarno {
 
 constexpr int SPECTRUM_FILE_UNIT = 2;            // shown in the dialog's caption
 constexpr size_t READING_NAME_MAX = 60;          // longer names: "..." and the last 59
+constexpr size_t READING_NAME_KEPT = 59;
 constexpr size_t MENU_NAME_MAX = 25;             // longer names: "..." and the last 25
 constexpr int MENU_ANSWER_COLUMNS = 5;
 
@@ -63,11 +64,6 @@ constexpr std::string_view GENERIC_FILTER_TAIL =
 // [SECTION] Types
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
 // An opened spectrum file and the name it was opened by.
 struct OpenedFile {
     FileHandle file;
@@ -84,7 +80,6 @@ static std::optional<OpenedFile> open_path(const std::string& path, bool report_
 static bool read_spectrum(OpenedFile& opened);
 static void run_display();
 static void run_closing_menu(bool after_zero_range);
-static std::string shortened(std::string_view name, size_t max_length, size_t keep);
 
 // [SECTION] File prompt and open -------------------------------------------------
 
@@ -206,21 +201,14 @@ static std::optional<OpenedFile> open_path(const std::string& path, bool report_
 
 // [SECTION] Reading and hand-over --------------------------------------------------
 
-// Returns `name` when it has at most max_length characters, else "..." and
-// its last `keep` characters.
-static std::string shortened(std::string_view name, size_t max_length, size_t keep) {
-    if (name.size() <= max_length) return std::string(name);
-    return "..." + std::string(name.substr(name.size() - keep));
-}
-
 // Reads the opened file, as the binary format or else as two-column ASCII.
 // Returns true when the spectrum record holds the new spectrum.
 static bool read_spectrum(OpenedFile& opened) {
     console_write("");
     write_text("    Reading:  ");
-    set_text_color(12);
-    write_text(shortened(trim_right(text_field_view(text.data_file_name)), READING_NAME_MAX, 59));
-    set_text_color(0);
+    set_text_color(COLOR_LIGHT_RED);
+    write_text(shortened_name(trim_right(text_field_view(text.data_file_name)), READING_NAME_MAX, READING_NAME_KEPT));
+    set_text_color(COLOR_BLACK);
 
     switch (read_binary_spectrum(opened.file.get())) {
         case BinaryReadResult::success: return true;
@@ -234,8 +222,8 @@ static bool read_spectrum(OpenedFile& opened) {
 // Runs the display loop and restores the console colours it may have changed.
 static void run_display() {
     LOOKFM();
-    set_text_color(0);
-    set_background_color(7);
+    set_text_color(COLOR_BLACK);
+    set_background_color(COLOR_LIGHT_GREY);
     show_text_cursor(true);
 }
 
@@ -249,7 +237,7 @@ static void run_closing_menu(bool after_zero_range) {
     for (;;) {
         if (clear) {
             clear_screen(0);
-            set_color(1);
+            set_color(COLOR_BLUE);
             SGAME();
             set_text_position(1, 1);
         }
@@ -258,12 +246,9 @@ static void run_closing_menu(bool after_zero_range) {
         console_write("         -1 = EXIT");
         console_write("          0 = another spectrum");
         write_text("          1 = another look at the spectrum from  ");
-        set_text_color(12);
-        std::string_view name = text_field_view(text.data_file_name);
-        const size_t length = trim_right(name).size();
-        write_text(length <= MENU_NAME_MAX ? name.substr(0, MENU_NAME_MAX)
-                                           : "..." + std::string(name.substr(length - MENU_NAME_MAX, MENU_NAME_MAX)));
-        set_text_color(0);
+        set_text_color(COLOR_LIGHT_RED);
+        write_text(shortened_name(trim_right(text_field_view(text.data_file_name)), MENU_NAME_MAX, MENU_NAME_MAX));
+        set_text_color(COLOR_BLACK);
         console_write("");   // ends the name's line
         console_write("");
         write_text(std::string(10, ' ') + "... ");
@@ -297,9 +282,7 @@ static void run_closing_menu(bool after_zero_range) {
         show_text_cursor(false);
         console_write("");
         write_text("  Ready to plot - press ENTER  ");
-        int16_t key = 0;
-        while (INKEY(key) != KEY_ENTER) {
-        }
+        wait_for_enter();
         run_display();
         run_closing_menu(false);
     }

@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/fields.hpp"   // trim_right: the one padding rule
+
 namespace tarno {
 
 constexpr int32_t MAX_POINTS = 10'000'000;  // capacity of every per-point array
@@ -27,8 +29,9 @@ struct SpectrumRecord {
     double freq_first;          // frequency of point 1 (file units, never converted)
     double freq_last;           // frequency of point point_count
     double freq_step;           // binary: stored step; ASCII: (freq_last - freq_first)/(point_count - 1)
-    int32_t intensity_min;      // smallest intensity (binary: from the data; ASCII: -10000)
-    int32_t intensity_max;      // largest intensity (binary: from the data; ASCII: 10000)
+    int32_t intensity_min;      // smallest intensity (set by the readers - binary: from the data; ASCII: -10000 -
+                                //   and again from the working spectrum by the save dialogue)
+    int32_t intensity_max;      // largest intensity (binary: from the data; ASCII: 10000; the save dialogue as above)
     double frequency[MAX_POINTS + 1];           // frequency of each point, 1-based
     int32_t intensity[MAX_POINTS + 1];          // working spectrum, changed by display and processing
     int32_t original_intensity[MAX_POINTS + 1]; // copy taken when the display loop starts; scratch while linearising ASCII input
@@ -95,12 +98,10 @@ std::string_view text_field_view(const std::array<char, N>& field) {
     return std::string_view(field.data(), N);
 }
 
-// Returns the field without its trailing blanks (and without trailing NULs).
+// Returns the field without its trailing padding.
 template <size_t N>
 std::string trimmed_text_field(const std::array<char, N>& field) {
-    size_t n = N;
-    while (n > 0 && (field[n - 1] == ' ' || field[n - 1] == '\0')) --n;
-    return std::string(field.data(), n);
+    return std::string(trim_right(text_field_view(field)));
 }
 
 }  // namespace tarno

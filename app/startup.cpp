@@ -23,18 +23,17 @@
 //   [SECTION] Decorative curve
 #include "app/startup.hpp"
 
-#include <cctype>       // isdigit in the number fields
 #include <cmath>        // trunc of the curve heights
 #include <cstdio>       // reading the configuration file
 #include <cstdlib>      // getenv for the XDG paths
 #include <filesystem>   // telling a directory from a file
-#include <memory>       // the file handle's deleter
 #include <optional>
 #include <string_view>
 #include <vector>
 
 #include "app/records.hpp"
 #include "common/fields.hpp"
+#include "common/file_handle.hpp"
 #include "window/window.hpp"
 
 namespace tarno {
@@ -44,6 +43,8 @@ constexpr int16_t DEFAULT_PIXEL_HEIGHT = 540;
 constexpr int16_t MIN_PIXEL_SIZE = 100;     // smaller leaves no room for the title and the prompt
 constexpr int16_t MAX_PIXEL_SIZE = 8192;    // larger than any screen: a typing error
 constexpr int CONFIG_RECORD_LENGTH = 80;
+constexpr int NUMBER_COLUMN = 36;          // number fields are columns 36-39 of a record
+constexpr int NUMBER_COLUMNS = 4;
 
 // Flag added to the extended font attributes for each attribute code 1..15.
 // Code 12 is accepted but has no flag of its own.
@@ -72,10 +73,7 @@ static std::string notice_lines[2];     // refused size: shown on the title scre
 // [SECTION] Internal declarations
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using ConfigFile = std::unique_ptr<std::FILE, FileCloser>;
+using ConfigFile = FileHandle;
 
 // Reading the configuration file line by line, remembering where we are for
 // the messages.
@@ -88,7 +86,6 @@ struct ConfigReader {
 }  // namespace
 
 static std::string read_record(ConfigReader& reader);
-static std::optional<int> read_number_field(std::string_view record);
 [[noreturn]] static void end_on_bad_file(const ConfigReader& reader, std::string_view what, int line);
 static void read_config_file(ConfigReader& reader);
 static void check_window_size();
@@ -133,18 +130,9 @@ static std::string read_record(ConfigReader& reader) {
 // Reads columns 36-39 as an integer with blanks ignored; a blank field is 0.
 // Returns nothing when the field is not an integer.
 static std::optional<int> read_number_field(std::string_view record) {
-    std::string digits;
-    for (char c : record.substr(35, 4))
-        if (c != ' ') digits.push_back(c);
-    if (digits.empty()) return 0;
-    size_t start = digits[0] == '-' || digits[0] == '+' ? 1 : 0;
-    if (start == digits.size()) return std::nullopt;
-    int value = 0;
-    for (size_t i = start; i < digits.size(); ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(digits[i]))) return std::nullopt;
-        value = value * 10 + (digits[i] - '0');
-    }
-    return digits[0] == '-' ? -value : value;
+    std::optional<long long> value = read_integer_field(record.substr(NUMBER_COLUMN - 1), NUMBER_COLUMNS);
+    if (!value) return std::nullopt;
+    return static_cast<int>(*value);   // four columns always fit
 }
 
 // Reports an unusable configuration file and ends the program.
@@ -319,7 +307,7 @@ void SGAME() {
         }
     }
 
-    set_color(15);
+    set_color(COLOR_WHITE);
     const int base = s.screen_height - 40;
     int y = 0;
     for (int x = 1; x <= n; ++x) {
@@ -332,8 +320,8 @@ void SGAME() {
     // where a line's end point is left out, so the fill cannot leak upwards.
     line_to(n, y);
 
-    set_color(1);
-    flood_fill(s.screen_width / 2, s.screen_height, 15);
+    set_color(COLOR_BLUE);
+    flood_fill(s.screen_width / 2, s.screen_height, COLOR_WHITE);
 }
 
 }  // namespace tarno

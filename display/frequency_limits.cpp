@@ -96,8 +96,8 @@ static LimitAnswer ask_upper_limit() {
 // Runs the dialogue; the whole screen is redrawn afterwards in every case.
 Redraw frequency_limits_dialogue() {
     DisplayState& d = display;
-    set_background_color(7);
-    set_text_color(0);
+    set_background_color(COLOR_LIGHT_GREY);
+    set_text_color(COLOR_BLACK);
     clear_screen(0);
     set_text_position(1, 1);
     write_limits_page();

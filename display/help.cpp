@@ -74,12 +74,6 @@ static const std::string_view HELP_PAGE_2[] = {
     "",
 };
 
-// Waits until ENTER is pressed; other keys are consumed.
-static void wait_for_enter() {
-    int16_t key = 0;
-    while (INKEY(key) != KEY_ENTER) {}
-}
-
 // Shows page 1, then page 2; returns with the text colour `text_colour`.
 void HELP(int16_t text_colour) {
     for (std::string_view line : HELP_PAGE_1) console_write(line);
@@ -90,7 +84,7 @@ void HELP(int16_t text_colour) {
     set_text_position(1, 1);
     for (std::string_view line : HELP_PAGE_2) console_write(line);
     write_text("               Press ");
-    set_text_color(12);
+    set_text_color(COLOR_LIGHT_RED);
     write_text("ENTER ");
     set_text_color(text_colour);
     wait_for_enter();

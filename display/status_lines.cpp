@@ -40,8 +40,8 @@ std::string status_line_2() {
 void write_status_lines() {
     DisplayState& d = display;
     std::string line1 = status_line_1();
-    set_text_color(0);
-    set_background_color(7);
+    set_text_color(COLOR_BLACK);
+    set_background_color(COLOR_LIGHT_GREY);
     set_text_position(1, 1);
     write_text(line1);
     set_text_position(2, 1);
@@ -58,13 +58,13 @@ void update_cursor(double new_cursor) {
     d.cursor_freq = new_cursor;
     draw_cursor_line();
     publish_cursor(d.cursor_freq);
-    set_text_color(0);
+    set_text_color(COLOR_BLACK);
     d.cursor_index = point_index(d.cursor_freq);
     if (d.message_flag) {
         write_status_lines();
         return;
     }
-    set_background_color(7);
+    set_background_color(COLOR_LIGHT_GREY);
     set_text_position(1, 4);
     write_text(format_integer(d.cursor_index, 7) + "   " + format_fixed(d.cursor_freq, 12, 4));
     set_text_position(2, 5);

@@ -38,7 +38,7 @@
 #include "app/spectrum_writer.hpp"  // the binary encoding
 #include "common/fields.hpp"        // fixed-width fields, answers, path rules
 #include "common/staged_file.hpp"   // temporary file renamed into place
-#include "input/keyboard.hpp"       // INKEY for the closing ENTER
+#include "input/keyboard.hpp"       // wait_for_enter
 #include "window/window.hpp"        // console
 
 namespace tarno {
@@ -48,8 +48,6 @@ static constexpr size_t OUTPUT_NAME_LENGTH = 20;   // characters kept of a typed
 static constexpr size_t SHOWN_NAME_LENGTH = 70;    // characters of data_file_name shown and written to ASCII files
 static constexpr float TWO_BYTE_SPAN = 64000.0f;   // widest span of stored binary values (-32000..32000)
 static constexpr int32_t BINARY_CHUNK_POINTS = 65536; // intensities converted per write
-static constexpr int HIGHLIGHT_COLOR = 12;         // text colour of file names
-static constexpr int NORMAL_TEXT_COLOR = 0;
 
 enum OutputType : int16_t {
     OutputType_Binary = 0,      // the binary spectrum format
@@ -89,22 +87,15 @@ static void say(std::string_view line) { console_write(line); }
 
 // Writes one line in the highlight colour, then sets the normal text colour back.
 static void say_highlighted(std::string_view line) {
-    set_text_color(HIGHLIGHT_COLOR);
+    set_text_color(COLOR_LIGHT_RED);
     console_write(line);
-    set_text_color(NORMAL_TEXT_COLOR);
+    set_text_color(COLOR_BLACK);
 }
 
 // Writes a prompt without a line break and returns the line typed after it.
 static std::string ask(std::string_view prompt) {
     write_text(prompt);
     return console_read_line();
-}
-
-// Reads keys until ENTER.
-static void wait_for_enter() {
-    int16_t code = 0;
-    while (INKEY(code) != KEY_ENTER) {
-    }
 }
 
 // Returns `value` as Fw.d. A value too wide for the field is written in the
@@ -122,13 +113,6 @@ static std::string number_field(double value, int width, int decimals) {
 // written into ASCII files).
 static std::string shown_source_name() {
     return std::string(trim_right(text_field_view(text.data_file_name).substr(0, SHOWN_NAME_LENGTH)));
-}
-
-// Returns the directory of the spectrum file, up to and including its last
-// separator ("" when it has none). The whole name is used, so a long path
-// still saves beside the spectrum.
-static std::string spectrum_directory() {
-    return std::string(directory_part(trimmed_text_field(text.data_file_name)));
 }
 
 // Keeps an answer as the output name (first 20 characters, trimmed); false when it is empty.
@@ -364,7 +348,7 @@ static void finish_output(StagedFile& out, const std::string& failure) {
 // Runs the save dialogue and writes the spectrum in the chosen format.
 void SAVESP() {
     std::string source = shown_source_name();
-    std::string directory = spectrum_directory();
+    std::string directory(spectrum_directory(trimmed_text_field(text.data_file_name)));
     say(" ");
     say("_____O U T P U T   T O   F I L E" + std::string(48, '_'));
     say("");

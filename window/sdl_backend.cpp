@@ -133,7 +133,7 @@ std::string window_internal::text_input_bytes(std::string_view utf8) {
         }
         i += valid ? static_cast<size_t>(length) : 1;
         // 224 (a grave) is the prefix byte of cursor keys: as text it would swallow the next key.
-        if (valid && code >= 32 && code <= 255 && code != 127 && code != 224) bytes.push_back(static_cast<char>(code));
+        if (valid && code >= 32 && code <= 255 && code != KEY_DELETE_CHARACTER && code != KEY_PREFIX_CURSOR) bytes.push_back(static_cast<char>(code));
     }
     return bytes;
 }
