@@ -56,6 +56,7 @@ constexpr float Y_START_MAX = -1.0e20f;
 
 // [SECTION] Pair scanner ------------------------------------------------------------
 
+namespace {
 // Streams a text file through a fixed buffer. A number is always parsed in
 // place: before a token starts, at least MAX_TOKEN + 1 bytes are in the
 // buffer unless the file ends sooner.
@@ -221,6 +222,7 @@ private:
     bool error_ = false;
     static char buffer_[SCAN_BUFFER];
 };
+}  // namespace
 
 char PairScanner::buffer_[SCAN_BUFFER];
 
@@ -243,12 +245,14 @@ static void announce_ascii_attempt() {
     write_empty_lines(3);
 }
 
+namespace {
 // What went wrong, and where when pairs had been read.
 struct Failure {
     std::string reason;
     int32_t point;          // point shown in the report, 0 for none
     int32_t pairs_read;     // frequency(1..pairs_read) hold values of this file
 };
+}  // namespace
 
 // The failure report, then the decorative curve.
 static void report_failure(const Failure& failure) {
@@ -306,11 +310,13 @@ static void report_success(float y_min, float y_max) {
 
 // [SECTION] Reading steps -------------------------------------------------------------
 
+namespace {
 struct PairsRead {
     int32_t count;
     float y_min;
     float y_max;
 };
+}  // namespace
 
 // Reads up to MAX_POINTS pairs: frequency(i), and Y(i) parked in original_intensity(i).
 static PairsRead read_pairs(PairScanner& scanner) {
@@ -366,6 +372,7 @@ static void fill_ascii_header(float y_min, float y_max) {
 
 // [SECTION] Linearity test and resampling ------------------------------------------------
 
+namespace {
 struct Linearity {
     float max_deviation = 0.0f;
     int32_t max_deviation_at = 0;
@@ -375,6 +382,7 @@ struct Linearity {
     int32_t max_step_at = 0;
     float deviation_sum = 0.0f;
 };
+}  // namespace
 
 // Deviations of the frequencies from the even grid, and the extreme steps.
 static Linearity measure_linearity() {

@@ -124,10 +124,12 @@ static void clean_text(std::array<char, N>& field) {
     }
 }
 
+namespace {
 struct CountWords {
     ReadOutcome outcome;
     int32_t point_count;
 };
+}  // namespace
 
 // Reads C and, after it, the stored limits (short form) or the 32-bit count N.
 static CountWords read_count_words(std::FILE* file) {

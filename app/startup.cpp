@@ -55,6 +55,7 @@ constexpr int32_t ATTRIBUTE_FLAGS[16] = {
     0x500, 0, 0x1000, 0x2000, 0xFF000,              // 11..15
 };
 
+namespace {
 // Frame metrics of the desktop. The window layer gives the drawing area the
 // exact size asked for, with no caption, menus or borders to allow for, so
 // every metric (and the extra caption height) is zero here.
@@ -64,6 +65,7 @@ struct FrameMetrics {
     int border_width, border_height;
     int extra_height;   // allowance beside the caption height
 };
+}  // namespace
 
 // [SECTION] File-static state
 static WindowConfig window_config{};    // what the window layer was asked for and kept

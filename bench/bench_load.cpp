@@ -30,6 +30,7 @@ constexpr int32_t LOAD_POINTS = MAX_POINTS;
 constexpr double LOAD_FIRST = 200000.0;     // MHz
 constexpr double LOAD_STEP = 0.01;          // MHz
 
+namespace {
 // A directory of this run, removed with its files when the program ends.
 struct LoadDirectory {
     std::filesystem::path path;
@@ -43,6 +44,7 @@ struct LoadDirectory {
         std::filesystem::remove_all(path, ignored);
     }
 };
+}  // namespace
 
 static const std::filesystem::path& load_directory() {
     static LoadDirectory directory;

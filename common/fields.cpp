@@ -97,12 +97,14 @@ static std::string fixed_digits(double magnitude, int decimals) {
     return digits;
 }
 
+namespace {
 // Scientific digits of |value| > 0: `significant` digits (no point) and the
 // exponent X such that |value| ~ d.ddd * 10^X, halves away from zero.
 struct ScientificDigits {
     std::string digits;
     int exponent;
 };
+}  // namespace
 
 static ScientificDigits scientific_digits(double magnitude, int significant) {
     char buffer[64];

@@ -44,6 +44,7 @@ static void show_level_prompt(const char* prompt) {
     write_text(prompt);
 }
 
+namespace {
 // The next level after a W/w/Z/z key: 1.5 pixels per key, a further 9 for the
 // capital letter; `floor` is where a downward step may not reach (none for the
 // baseline level, which is held inside the vertical window).
@@ -51,6 +52,7 @@ struct LevelRules {
     double floor_level;         // a downward step to this or below gives floor + 1 pixel
     bool has_floor;
 };
+}  // namespace
 
 static int16_t step_level(int16_t level, int16_t key, const LevelRules& rules) {
     const DisplayState& d = display;

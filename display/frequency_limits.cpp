@@ -14,11 +14,13 @@
 
 namespace tarno {
 
+namespace {
 // How the typed limit ended the dialogue, or that it goes on.
 enum LimitAnswer {
     LimitAnswer_Accepted,       // go on (to the upper limit, or redraw)
     LimitAnswer_ViewCentred,    // a negative answer placed the view; the dialogue ends
 };
+}  // namespace
 
 // Writes the page: heading, the three rows of limits and the instructions.
 static void write_limits_page() {

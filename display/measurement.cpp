@@ -64,6 +64,7 @@ static constexpr int COLOUR_EDGES = COLOR_YELLOW;      // fit-interval edges and
 static constexpr uint16_t STYLE_SOLID = 0xFFFF;
 static constexpr uint16_t STYLE_DOTTED = 0x9999;
 
+namespace {
 // [SECTION] Search curve --------------------------------------------------------------
 // The curve the search and the fit run on: the interpolated points of an
 // interpolated frame, otherwise the spectrum. Both are 1-based.
@@ -79,6 +80,7 @@ struct SearchCurve {
     }
     bool contains(long long k) const { return k >= 1 && k <= count; }
 };
+}  // namespace
 
 static SearchCurve current_search_curve() {
     const DisplayState& d = display;

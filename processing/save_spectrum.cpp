@@ -49,6 +49,7 @@ static constexpr size_t SHOWN_NAME_LENGTH = 70;    // characters of data_file_na
 static constexpr float TWO_BYTE_SPAN = 64000.0f;   // widest span of stored binary values (-32000..32000)
 static constexpr int32_t BINARY_CHUNK_POINTS = 65536; // intensities converted per write
 
+namespace {
 enum OutputType : int16_t {
     OutputType_Binary = 0,      // the binary spectrum format
     OutputType_Ascii = 1,       // two-column ASCII text
@@ -68,8 +69,10 @@ struct SaveState {
     float lower_limit;          // ASCII: the last new limits (lower < upper)
     float upper_limit;
 };
+}  // namespace
 static SaveState save;
 
+namespace {
 struct IntensityRange {
     int32_t min, max;           // smallest and largest intensity of the spectrum
 };
@@ -79,6 +82,7 @@ struct AsciiMapping {
     float scale;
     float lower;
 };
+}  // namespace
 
 // [SECTION] Console helpers ---------------------------------------------------
 

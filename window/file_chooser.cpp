@@ -34,6 +34,7 @@ constexpr int HOT_FG = COLOR_WHITE, HOT_BG = COLOR_BLUE;           // caption ba
 constexpr int FIELD_FG = COLOR_BLACK, FIELD_BG = COLOR_WHITE;      // typed name
 constexpr int HINT_FG = COLOR_BLUE;
 
+namespace {
 struct Entry {
     std::string name;
     bool is_directory;
@@ -50,6 +51,7 @@ struct Chooser {
     std::string typed;                  // the "File name:" field
     std::string notice;                 // shown in the hint row once, e.g. a directory that cannot be read
 };
+}  // namespace
 
 // [SECTION] Filters ---------------------------------------------------------------
 

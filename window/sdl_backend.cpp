@@ -62,6 +62,7 @@ constexpr const char* DEFAULT_TITLE = "TARNO";
 
 // [SECTION] State ---------------------------------------------------------------
 
+namespace {
 // What the program thread asks of the main thread. Guarded by `lock`.
 struct Requests {
     std::mutex lock;
@@ -105,6 +106,7 @@ struct SdlWindow {
     bool quit = false;                  // leave the main loop
     Requests requests;
 };
+}  // namespace
 static SdlWindow SDLW;
 
 static void wake_main_thread() {
@@ -265,6 +267,7 @@ static void present_if_needed(SdlWindow& w) {
 // [SECTION] Backend calls ---------------------------------------------------------------
 // Called by the core on the program thread.
 
+namespace {
 class SdlBackend final : public Backend {
 public:
     void resize(int width, int height) override {
@@ -312,6 +315,7 @@ public:
         if (behaviour >= 1 && behaviour <= 3) SDLW.exit_behaviour = behaviour;
     }
 };
+}  // namespace
 
 // Main thread: carries out what the program thread asked for.
 static void run_requests(SdlWindow& w) {
