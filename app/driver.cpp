@@ -124,27 +124,19 @@ static OpenedFile prompt_and_open() {
         set_text_field(t.dialog_filter, DEFAULT_FILTER);
         set_dialog_filter(trim_right(text_field_view(t.dialog_filter)));
 
-        // A longer name does not fit the name field: cut short it could name
-        // another file, so it is refused.
-        if (trim_right(answer).size() > t.data_file_name.size()) {
-            console_write("");
-            console_write(" File name longer than " + std::to_string(t.data_file_name.size()) +
-                          " characters, not opened");
-            continue;
-        }
-        set_text_field(t.data_file_name, answer);
+        set_data_file_name(trim(answer));
 
         // ---- typed name, or blank without a generic entry: open as it is -------
         const bool blank_name = trim(text_field_view(t.data_file_name)).empty();
         const bool generic_blank = trim(text_field_view(t.generic_name)).empty();
         if (!blank_name || generic_blank) {
             if (std::optional<OpenedFile> opened = open_data_file_name()) return std::move(*opened);
-            set_text_field(t.generic_name, derive_generic_name(text_field_view(t.data_file_name)));
+            set_text_field(t.generic_name, derive_generic_name(data_file_path()));
         }
 
         // ---- blank name with the generic entry first, until a file opens -------
         for (;;) {
-            set_text_field(t.data_file_name, "");
+            set_data_file_name("");
             std::string generic(trim_right(text_field_view(t.generic_name)));
             if (!trim(generic).empty()) set_dialog_filter(generic + std::string(GENERIC_FILTER_TAIL));
             if (std::optional<OpenedFile> opened = open_data_file_name()) return std::move(*opened);
@@ -156,14 +148,13 @@ static OpenedFile prompt_and_open() {
 // Opens the file named by data_file_name; a blank name takes the next
 // argument or the dialog, and data_file_name becomes the file's full name.
 static std::optional<OpenedFile> open_data_file_name() {
-    SharedText& t = text;
-    std::string name(trim(text_field_view(t.data_file_name)));
+    std::string name = data_file_path();
     if (!name.empty()) return open_path(name, true);
     std::optional<OpenedFile> opened = open_blank_name();
     if (opened) {
         std::error_code error;
         std::filesystem::path full = std::filesystem::absolute(opened->path, error);
-        set_text_field(t.data_file_name, error ? opened->path : full.lexically_normal().string());
+        set_data_file_name(error ? opened->path : full.lexically_normal().string());
     }
     return opened;
 }
@@ -207,7 +198,7 @@ static bool read_spectrum(OpenedFile& opened) {
     console_write("");
     write_text("    Reading:  ");
     set_text_color(COLOR_LIGHT_RED);
-    write_text(shortened_name(trim_right(text_field_view(text.data_file_name)), READING_NAME_MAX, READING_NAME_KEPT));
+    write_text(shortened_name(data_file_path(), READING_NAME_MAX, READING_NAME_KEPT));
     set_text_color(COLOR_BLACK);
 
     switch (read_binary_spectrum(opened.file.get())) {
@@ -247,7 +238,7 @@ static void run_closing_menu(bool after_zero_range) {
         console_write("          0 = another spectrum");
         write_text("          1 = another look at the spectrum from  ");
         set_text_color(COLOR_LIGHT_RED);
-        write_text(shortened_name(trim_right(text_field_view(text.data_file_name)), MENU_NAME_MAX, MENU_NAME_MAX));
+        write_text(shortened_name(data_file_path(), MENU_NAME_MAX, MENU_NAME_MAX));
         set_text_color(COLOR_BLACK);
         console_write("");   // ends the name's line
         console_write("");

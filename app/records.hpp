@@ -61,7 +61,10 @@ struct SpectrumHeader {
 
 // [SECTION] Shared text fields ------------------------------------------------
 struct SharedText {
-    std::array<char, 100> data_file_name;   // current spectrum file with its directory, as typed or chosen
+    std::array<char, 100> data_file_name;   // current spectrum file with its directory, as typed or chosen;
+                                            //   a longer path shows as "..." and its end (set_data_file_name)
+    std::string data_file_path;             // the same file's whole path, for opening and directory rules
+                                            //   (set_data_file_name; read it through data_file_path())
     std::array<char, 60> generic_name;      // dialog filter entry built from a name that could not be opened
     std::array<char, 200> dialog_filter;    // default filter list handed to the file dialog
     std::array<char, 80> blank_line;        // 80 blanks, set at start-up, clears a text row
@@ -83,6 +86,13 @@ extern SpectrumRecord spectrum;
 extern SpectrumHeader header;
 extern SharedText text;
 extern ScreenConfig screen;
+
+// [SECTION] The current spectrum file ------------------------------------------
+// A path may be longer than the 100-character field that shows it: the field
+// keeps what fits, visibly shortened, and the whole path is kept beside it for
+// every file operation and directory rule.
+void set_data_file_name(std::string_view path);  // keeps `path` whole and shows it in data_file_name
+std::string data_file_path();                    // the current file's whole path ("" when none)
 
 // [SECTION] Fixed-width text helpers ------------------------------------------
 // Fills a fixed-width field with `value`, cut to the field and blank padded.

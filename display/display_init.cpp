@@ -80,7 +80,7 @@ static void set_initial_view() {
 
 // Publishes the spectrum's range and name for a partner program.
 static void publish_spectrum_in_block() {
-    std::string name(trim(name_part(trimmed_text_field(text.data_file_name))));
+    std::string name(trim(name_part(data_file_path())));
     publish_spectrum(index_frequency(1), index_frequency(std::max(spectrum.point_count, 1)), name);
 }
 
@@ -100,7 +100,7 @@ void set_display_viewport() {
 // Fills the display state from the spectrum record and draws the first screen.
 void initialise_display() {
     DisplayState& d = display;
-    set_text_field(d.spectrum_directory, spectrum_directory(trimmed_text_field(text.data_file_name)));
+    d.spectrum_directory = spectrum_directory(data_file_path());
     load_linked_input();
     linked.linked_flag = linked.linked_input_found;
     linked.offset_marker_on = false;
@@ -133,7 +133,7 @@ void redraw_whole_screen() {
     set_text_position(c.text_rows, 1);
     write_text(text_field_view(display.bottom_line).substr(0, 79));
 
-    std::string name = trimmed_text_field(text.data_file_name);
+    std::string name = data_file_path();
     set_text_color(COLOR_LIGHT_RED);
     set_text_position(c.text_rows, 41);
     const std::string shown = shortened_name(name, BOTTOM_NAME_MAX, BOTTOM_NAME_KEPT);

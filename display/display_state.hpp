@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace tarno {
 
@@ -50,7 +51,7 @@ struct DisplayState {
     bool message_flag;          // a command wrote into the status rows; next cursor move rewrites them
     std::array<char, 80> status_line_1; // first status line as last drawn (restored after "ARE YOU SURE")
     std::array<char, 80> bottom_line;   // key summary of the bottom row
-    std::array<char, 100> spectrum_directory; // directory part of data_file_name
+    std::string spectrum_directory;     // directory of the spectrum file, whole (set by initialise_display)
 };
 
 extern DisplayState display;

@@ -45,7 +45,7 @@ namespace tarno {
 
 // [SECTION] Constants and own state -------------------------------------------
 static constexpr size_t OUTPUT_NAME_LENGTH = 20;   // characters kept of a typed output name
-static constexpr size_t SHOWN_NAME_LENGTH = 70;    // characters of data_file_name shown and written to ASCII files
+static constexpr size_t SHOWN_NAME_LENGTH = 70;    // characters of the spectrum's path shown and written to ASCII files
 static constexpr float TWO_BYTE_SPAN = 64000.0f;   // widest span of stored binary values (-32000..32000)
 static constexpr int32_t BINARY_CHUNK_POINTS = 65536; // intensities converted per write
 
@@ -113,10 +113,10 @@ static std::string number_field(double value, int width, int decimals) {
 
 // [SECTION] Dialogue ----------------------------------------------------------
 
-// Returns the trimmed first 70 characters of data_file_name (as shown and as
-// written into ASCII files).
+// Returns the spectrum's path as shown and as written into ASCII files: whole
+// up to 70 characters, else "..." and its last 67.
 static std::string shown_source_name() {
-    return std::string(trim_right(text_field_view(text.data_file_name).substr(0, SHOWN_NAME_LENGTH)));
+    return shortened_name(data_file_path(), SHOWN_NAME_LENGTH, SHOWN_NAME_LENGTH - 3);
 }
 
 // Keeps an answer as the output name (first 20 characters, trimmed); false when it is empty.
@@ -352,7 +352,7 @@ static void finish_output(StagedFile& out, const std::string& failure) {
 // Runs the save dialogue and writes the spectrum in the chosen format.
 void SAVESP() {
     std::string source = shown_source_name();
-    std::string directory(spectrum_directory(trimmed_text_field(text.data_file_name)));
+    std::string directory(spectrum_directory(data_file_path()));
     say(" ");
     say("_____O U T P U T   T O   F I L E" + std::string(48, '_'));
     say("");
