@@ -452,6 +452,25 @@ TEST_F(DriverFlow, display_then_menu_one_looks_again_and_minus_one_ends) {
     EXPECT_EQ(spectrum.point_count, 5);
 }
 
+// The display works in reduced height; the driver's screens after it have
+// the full 30 rows, so the information page of the next file fits.
+TEST_F(DriverFlow, screens_after_the_display_have_full_height) {
+    dir_.write_bytes("line.spe", binary_spectrum({1, 5, 30, 9, 2}));
+    dir_.write_bytes("next.spe", binary_spectrum({2, 6, 31, 8, 1}));
+    headless::type_line("line.spe");
+    headless::press_keys("\r");       // Ready to plot
+    headless::press_keys("\rY");      // leave the display
+    headless::type_line("0");          // another spectrum
+    headless::type_line("next.spe");
+    headless::RunResult run = run_program();   // stops at "Ready to plot"
+    EXPECT_TRUE(run.script_exhausted);
+    EXPECT_EQ(screen.text_rows, 30);
+    // The whole page, from its comment box in row 4 down to the ENTER prompt, is on the screen.
+    EXPECT_EQ(trimmed_row(4), "    test spectrum");
+    EXPECT_EQ(find_row("Time and Date:"), 7);
+    EXPECT_GT(find_row("  Ready to plot - press ENTER"), 7);
+}
+
 TEST_F(DriverFlow, zero_range_answer_one_enters_the_display) {
     dir_.write_bytes("flat.spe", flat_spectrum());
     display.fit_width = 0;
