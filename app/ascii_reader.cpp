@@ -301,7 +301,7 @@ static void report_success(float y_min, float y_max) {
     set_text_color(COLOR_BLACK);
     set_background_color(COLOR_LIGHT_GREY);
     write_empty_lines(2);
-    console_write(" " + format_integer(s.point_count, 7) + " points:  intensity from" +
+    console_write(format_count(s.point_count, 8) + " points:  intensity from" +
                   format_scaled_exponent(y_min, 12, 4) + " to" + format_scaled_exponent(y_max, 12, 4));
     console_write("                  frequency from  " + format_fixed(s.freq_first, 10, 2) + " to  " +
                   format_fixed(s.freq_last, 10, 2) + "      ");

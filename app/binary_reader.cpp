@@ -62,7 +62,7 @@ static void write_empty_lines(int count) {
 static void report_too_many_points(int32_t count) {
     write_empty_lines(2);
     console_write(" " + format_integer(count, 12) + " points in spectrum, while" + " present maximum is" +
-                  format_integer(MAX_POINTS, 8));
+                  format_count(MAX_POINTS, 8));
     write_empty_lines(2);
     pause_until_enter();
 }
@@ -88,7 +88,7 @@ static void report_no_points(int32_t count) {
 // The intensity of point `point` could not be read.
 static void report_intensity_failure(int32_t point) {
     write_empty_lines(2);
-    console_write("              PROBLEMS WITH INPUT OF INTENSITIES at pt. " + format_integer(point, 5));
+    console_write("              PROBLEMS WITH INPUT OF INTENSITIES at pt." + format_count(point, 6));
     write_empty_lines(2);
     pause_until_enter();
 }

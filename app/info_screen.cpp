@@ -85,8 +85,8 @@ void SPEINF() {
     write_comment_box();
     write_settings();
     console_write("");
-    console_write(" " + format_integer(s.point_count, 7) + " points, ranging from " +
-                  format_integer(s.intensity_min, 10) + "  to" + format_integer(s.intensity_max, 10));
+    console_write(format_count(s.point_count, 8) + " points, ranging from " +
+                  format_count(s.intensity_min, 10) + "  to" + format_count(s.intensity_max, 10));
 
     // During a binary read the frequency block is not read yet (both limits 0):
     // the reader reports it itself, and waits for nothing here.

@@ -165,6 +165,16 @@ std::string format_integer(long long value, int width) {
     return field;
 }
 
+// Iw for a count, an index or a limit of a spectrum: a value that fills or
+// overflows the field is written in full after one blank, so the program's
+// own capacity never shows as asterisks nor runs into the text before it.
+//   format_count(42, 7) "     42"   format_count(1000101, 7) " 1000101"
+std::string format_count(long long value, int width) {
+    std::string digits = std::to_string(value);
+    if (static_cast<int>(digits.size()) < width) return format_integer(value, width);
+    return " " + digits;
+}
+
 // Fw.d: fixed point with `decimals` decimals, right-aligned in `width` columns.
 // One conversion into a stack buffer (a second one only for an exact tie), and
 // the returned string as the only allocation: this writes every line of an

@@ -23,6 +23,7 @@ namespace tarno {
 
 // [SECTION] Writing fields ------------------------------------------------------
 std::string format_integer(long long value, int width);                    // Iw
+std::string format_count(long long value, int width);                      // Iw for counts, indices, limits: in full, one blank before
 std::string format_fixed(double value, int width, int decimals);           // Fw.d
 std::string format_exponent(double value, int width, int decimals);        // Ew.d
 std::string format_scaled_exponent(double value, int width, int decimals); // 1PEw.d

@@ -224,7 +224,7 @@ static float ask_new_range() {
 static float ask_binary_scale(int64_t range) {
     for (;;) {
         say(" ");
-        say("     Dynamic range of spectrum =" + format_integer(range, 9));
+        say("     Dynamic range of spectrum =" + format_count(range, 9));
         say("     " "         Maximum possible =    64000  " "(2-byte limit)");
         say("");
         std::optional<long long> answer = read_integer_field(ask("     " "          New range (1/0) ?  "), 5);
@@ -275,7 +275,7 @@ static AsciiMapping ask_ascii_mapping(IntensityRange range) {
     AsciiMapping unchanged{1.0f, static_cast<float>(range.min)};
     for (;;) {
         say(" ");
-        say("     Y-axis limits of spectrum =" + format_integer(range.max, 6) + "," + format_integer(range.min, 6));
+        say("     Y-axis limits of spectrum =" + format_count(range.max, 6) + "," + format_count(range.min, 6));
         say("");
         std::optional<long long> answer = read_integer_field(ask("     " "         New limits (1/0) ?  "), 5);
         if (!answer) continue;

@@ -69,6 +69,22 @@ TEST_F(DisplayFlow, first_view_shows_one_point_per_pixel_in_reduced_height) {
     EXPECT_EQ(d.spectrum_directory, "/data/spectra/");
 }
 
+// Indices of a 10,000,000-point spectrum show in full in the status rows, and
+// the row is whole again when the cursor comes back to a short index.
+TEST_F(DisplayFlow, largest_indices_show_in_full) {
+    load_spectrum(MAX_POINTS, 0.0, 1.0, [](int32_t i) { return i % 1000; });
+    run_display();
+    headless::run([] { update_cursor(index_frequency(MAX_POINTS)); });
+    EXPECT_EQ(row(1), " X: 10000000   9999999.0000  <- Cursor             Display ranges -> X:     799");
+    headless::run([] { update_cursor(index_frequency(1000101)); });
+    EXPECT_EQ(row(1), " X: 1000101   1000100.0000  <- Cursor              Display ranges -> X:     799");
+    headless::run([] { update_cursor(index_frequency(5)); });
+    EXPECT_EQ(row(1), " X:      5         4.0000  <- Cursor               Display ranges -> X:     799");
+    display.view_high = index_frequency(MAX_POINTS + 2);
+    headless::run([] { draw_frame(); write_status_lines(); });
+    EXPECT_EQ(row(1).substr(46), "    Display ranges -> X: 10000001");   // ends in column 79
+}
+
 TEST_F(DisplayFlow, directory_and_name_of_the_spectrum_file) {
     load_spectrum(1000, 0, 1, [](int32_t i) { return i; });
     struct Case { const char* file; const char* directory; const char* name; } cases[] = {
