@@ -24,6 +24,7 @@
 #include "app/driver.hpp"
 #include "app/title_screen.hpp"
 
+#include <algorithm>    // max
 #include <cerrno>       // why an open failed
 #include <cstdio>       // the spectrum file is a raw byte stream
 #include <cstring>      // strerror
@@ -48,6 +49,7 @@ constexpr size_t READING_NAME_MAX = 60;          // longer names: "..." and the 
 constexpr size_t READING_NAME_KEPT = 59;
 constexpr size_t MENU_NAME_MAX = 25;             // longer names: "..." and the last 25
 constexpr int MENU_ANSWER_COLUMNS = 5;
+constexpr size_t ROW_TEXT_MAX = 79;             // a message that must stay on one row
 
 constexpr std::string_view DEFAULT_FILTER =
     " All Files(*.*), *.*; Spectral files (*.spe), *.spe;"
@@ -76,7 +78,7 @@ struct OpenedFile {
 static OpenedFile prompt_and_open();
 static std::optional<OpenedFile> open_data_file_name();
 static std::optional<OpenedFile> open_blank_name();
-static std::optional<OpenedFile> open_path(const std::string& path, bool report_failure);
+static std::optional<OpenedFile> open_path(const std::string& path, bool typed);
 static bool read_spectrum(OpenedFile& opened);
 static void run_display();
 static void run_closing_menu(bool after_zero_range);
@@ -174,19 +176,46 @@ static std::optional<OpenedFile> open_blank_name() {
     }
 }
 
-// Opens `path` for reading as a raw byte stream. A directory is not a
-// spectrum file. With report_failure, says why a file that exists could not
-// be opened (a missing file is not reported: the dialog follows).
-static std::optional<OpenedFile> open_path(const std::string& path, bool report_failure) {
-    std::error_code error;
-    const bool directory = std::filesystem::is_directory(path, error);
-    std::FILE* file = directory ? nullptr : std::fopen(path.c_str(), "rb");
-    if (file != nullptr) return OpenedFile{FileHandle(file), path};
-    const int reason = directory ? EISDIR : errno;
-    if (report_failure && reason != ENOENT) {
-        console_write("");
-        console_write("    Cannot open " + path + ": " + std::strerror(reason));
+// Returns why a file of this kind is not read as a spectrum ("" for a
+// regular file, or when there is nothing at the name).
+static std::string refusal_of_kind(const std::filesystem::file_status& status) {
+    namespace fs = std::filesystem;
+    switch (status.type()) {
+    case fs::file_type::regular:
+    case fs::file_type::not_found:
+    case fs::file_type::none: return "";
+    case fs::file_type::directory: return std::strerror(EISDIR);
+    case fs::file_type::fifo: return "not a regular file (a pipe)";
+    case fs::file_type::character: return "not a regular file (a character device)";
+    case fs::file_type::block: return "not a regular file (a block device)";
+    case fs::file_type::socket: return "not a regular file (a socket)";
+    default: return "not a regular file";
     }
+}
+
+// Writes the one line that says why `path` is not read.
+static void report_open_failure(const std::string& path, const std::string& reason) {
+    const std::string lead = "    Cannot open ";
+    const size_t room = std::max<size_t>(20, ROW_TEXT_MAX - lead.size() - 2 - reason.size());
+    console_write("");
+    console_write(lead + shortened_name(path, room, room - 3) + ": " + reason);
+}
+
+// Opens `path` for reading as a raw byte stream. Only a regular file is a
+// spectrum file: a pipe would wait for a writer and a device never ends, so
+// they are refused before opening, with their reason. A failure is reported
+// except for a missing typed name (the dialog follows, with its stem first).
+static std::optional<OpenedFile> open_path(const std::string& path, bool typed) {
+    std::error_code error;
+    const std::string kind_refused = refusal_of_kind(std::filesystem::status(path, error));
+    if (!kind_refused.empty()) {
+        report_open_failure(path, kind_refused);
+        return std::nullopt;
+    }
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file != nullptr) return OpenedFile{FileHandle(file), path};
+    const int reason = errno;
+    if (!typed || reason != ENOENT) report_open_failure(path, std::strerror(reason));
     return std::nullopt;
 }
 

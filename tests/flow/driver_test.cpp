@@ -4,6 +4,7 @@
 // the closing menu, so most cases need no display loop.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>   // mkfifo
 #include <unistd.h>
 
 #include <cstdint>
@@ -264,6 +265,44 @@ TEST_F(DriverFlow, bad_typed_names_bring_the_dialog_or_the_prompt_back) {
             EXPECT_TRUE(run.script_exhausted);
             EXPECT_GT(find_row("TYPE ONE OF:"), find_row("File name longer"));
         }
+    }
+}
+
+// Only regular files are read: a pipe (which would wait for a writer), a
+// device (which never ends) and a directory are refused with their reason
+// whichever way they were named, and the program goes on to the dialog.
+TEST_F(DriverFlow, files_that_are_not_regular_are_refused) {
+    const std::string pipe = dir_.file("pipe.spe");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::filesystem::create_directory(dir_.path() / "adir");
+    const std::string directory = dir_.file("adir");
+    enum Source { Typed, Argument, Dialog };
+    const struct {
+        Source source;
+        std::string name;
+        std::string message;
+    } cases[] = {
+        {Typed, pipe, "    Cannot open " + pipe + ": not a regular file (a pipe)"},
+        {Argument, pipe, "    Cannot open " + pipe + ": not a regular file (a pipe)"},
+        {Dialog, pipe, "    Cannot open " + pipe + ": not a regular file (a pipe)"},
+        {Argument, "/dev/zero", "    Cannot open /dev/zero: not a regular file (a character device)"},
+        {Typed, "/dev/zero", "    Cannot open /dev/zero: not a regular file (a character device)"},
+        {Argument, directory, "    Cannot open " + directory + ": Is a directory"},
+        {Argument, dir_.file("missing.spe"), "    Cannot open " + dir_.file("missing.spe") + ": No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name + " " + std::to_string(c.source));
+        headless::start();
+        if (c.source == Argument) set_file_arguments({c.name});
+        headless::type_line(c.source == Typed ? c.name : "");
+        if (c.source == Dialog) headless::answer_dialog(c.name);
+        end_at_dialog();
+        headless::RunResult run = run_program();
+        EXPECT_TRUE(run.ended);
+        EXPECT_FALSE(run.script_exhausted);
+        EXPECT_EQ(trimmed_row(find_row("Cannot open")), c.message);
+        EXPECT_EQ(find_row("Reading:"), 0);
+        set_file_arguments({});
     }
 }
 
