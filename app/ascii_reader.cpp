@@ -45,6 +45,7 @@
 #include "app/spectrum_reader.hpp"
 #include "app/startup.hpp"
 #include "common/fields.hpp"
+#include "common/file_handle.hpp"
 #include "window/window.hpp"
 
 namespace tarno {
@@ -486,13 +487,13 @@ static std::optional<Failure> read_spectrum_text(std::FILE* file) {
 AsciiReadResult read_ascii_spectrum(const std::string& path) {
     SpectrumRecord& s = spectrum;
     announce_ascii_attempt();
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
+    FileHandle file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
         report_failure({"Cannot open the file as text", 0, 0});
         return AsciiReadResult::failure;
     }
-    std::optional<Failure> failure = read_spectrum_text(file);
-    std::fclose(file);
+    std::optional<Failure> failure = read_spectrum_text(file.get());
+    file.reset();
     if (failure) {
         report_failure(*failure);
         return AsciiReadResult::failure;

@@ -43,7 +43,7 @@ constexpr int16_t DEFAULT_PIXEL_HEIGHT = 540;
 constexpr int16_t MIN_PIXEL_SIZE = 100;     // smaller leaves no room for the title and the prompt
 constexpr int16_t MAX_PIXEL_SIZE = 8192;    // larger than any screen: a typing error
 constexpr int CONFIG_RECORD_LENGTH = 80;
-constexpr int NUMBER_COLUMN = 36;          // number fields are columns 36-39 of a record
+constexpr size_t NUMBER_COLUMN = 36;       // number fields are columns 36-39 of a record (blanks ignored, blank reads 0)
 constexpr int NUMBER_COLUMNS = 4;
 
 // Flag added to the extended font attributes for each attribute code 1..15.
@@ -129,13 +129,6 @@ static std::string read_record(ConfigReader& reader) {
     return padded(line, CONFIG_RECORD_LENGTH);
 }
 
-// Reads columns 36-39 as an integer with blanks ignored; a blank field is 0.
-// Returns nothing when the field is not an integer.
-static std::optional<int> read_number_field(std::string_view record) {
-    std::optional<long long> value = read_integer_field(record.substr(NUMBER_COLUMN - 1), NUMBER_COLUMNS);
-    if (!value) return std::nullopt;
-    return static_cast<int>(*value);   // four columns always fit
-}
 
 // Reports an unusable configuration file and ends the program.
 [[noreturn]] static void end_on_bad_file(const ConfigReader& reader, std::string_view what, int line) {
@@ -155,12 +148,12 @@ static void read_config_file(ConfigReader& reader) {
 
     std::string record = read_record(reader);
     while (record[0] == '!') record = read_record(reader);
-    std::optional<int> width = read_number_field(record);
+    std::optional<long long> width = read_integer_field(record.substr(NUMBER_COLUMN - 1), NUMBER_COLUMNS);
     if (!width) end_on_bad_file(reader, "the width in columns 36-39 is not a number", reader.line_number);
     wc.pixel_width = int16_t(*width);
 
     record = read_record(reader);
-    std::optional<int> height = read_number_field(record);
+    std::optional<long long> height = read_integer_field(record.substr(NUMBER_COLUMN - 1), NUMBER_COLUMNS);
     if (!height) end_on_bad_file(reader, "the height in columns 36-39 is not a number", reader.line_number);
     wc.pixel_height = int16_t(*height);
 
@@ -172,7 +165,7 @@ static void read_config_file(ConfigReader& reader) {
     wc.font_attributes = 0;
 
     for (record = read_record(reader); record[0] != '!'; record = read_record(reader)) {
-        std::optional<int> code = read_number_field(record);
+        std::optional<long long> code = read_integer_field(record.substr(NUMBER_COLUMN - 1), NUMBER_COLUMNS);
         if (!code) end_on_bad_file(reader, "the attribute in columns 36-39 is not a number", reader.line_number);
         if (*code < 1 || *code > 15) {
             console_write("");
