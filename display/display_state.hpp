@@ -2,7 +2,8 @@
 // One shared record, alive for the whole run, reinitialised each time the
 // display loop (LOOKFM) starts. Derived fields are recomputed by each frame;
 // user-set fields (cursor, vertical limits, reference level, mean, fit width)
-// change only by commands.
+// change by commands, and view and cursor also by following the partner's
+// exchange block (follow_block) in linked operation.
 #pragma once
 
 #include <array>
@@ -14,7 +15,7 @@ namespace tarno {
 constexpr int INTERP_CAPACITY = 1024;   // interpolated points of one frame
 
 struct DisplayState {
-    // View (set by commands; snapped onto point frequencies by each frame)
+    // View (set by commands and follow_block; snapped onto point frequencies by each frame)
     double view_low;            // lower frequency limit of the view
     double view_high;           // upper frequency limit of the view
     double cursor_freq;         // cursor frequency (not snapped)
