@@ -36,7 +36,7 @@ static void draw_full_width_line(int color, int y) {
 // The title three times, offset by a pixel each, for a shadowed look.
 static void draw_title_text() {
     const int x0 = (screen.screen_width - TITLE_WIDTH) / 2;
-    const int colors[3] = {11, 9, 1};
+    const int colors[3] = {COLOR_LIGHT_CYAN, COLOR_LIGHT_BLUE, COLOR_BLUE};
     for (int i = 0; i < 3; ++i) {
         set_color(colors[i]);
         move_to(x0 + i, 17 + i);
