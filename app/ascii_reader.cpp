@@ -45,6 +45,7 @@
 #include "app/spectrum_reader.hpp"
 #include "app/startup.hpp"
 #include "common/fields.hpp"
+#include "common/file_handle.hpp"
 #include "window/window.hpp"
 
 namespace tarno {
@@ -56,6 +57,7 @@ constexpr float Y_START_MAX = -1.0e20f;
 
 // [SECTION] Pair scanner ------------------------------------------------------------
 
+namespace {
 // Streams a text file through a fixed buffer. A number is always parsed in
 // place: before a token starts, at least MAX_TOKEN + 1 bytes are in the
 // buffer unless the file ends sooner.
@@ -221,6 +223,7 @@ private:
     bool error_ = false;
     static char buffer_[SCAN_BUFFER];
 };
+}  // namespace
 
 char PairScanner::buffer_[SCAN_BUFFER];
 
@@ -243,12 +246,14 @@ static void announce_ascii_attempt() {
     write_empty_lines(3);
 }
 
+namespace {
 // What went wrong, and where when pairs had been read.
 struct Failure {
     std::string reason;
     int32_t point;          // point shown in the report, 0 for none
     int32_t pairs_read;     // frequency(1..pairs_read) hold values of this file
 };
+}  // namespace
 
 // The failure report, then the decorative curve.
 static void report_failure(const Failure& failure) {
@@ -256,9 +261,9 @@ static void report_failure(const Failure& failure) {
     clear_screen(0);
     console_write("");
     write_text("          File:  ");
-    set_text_color(12);
+    set_text_color(COLOR_LIGHT_RED);
     console_write(file_name());
-    set_text_color(0);
+    set_text_color(COLOR_BLACK);
     console_write("");
     console_write("          Unsuccessful ASCII input:  " + std::string(trim(failure.reason)));
     if (failure.point > 0) {
@@ -284,20 +289,20 @@ static void report_success(float y_min, float y_max) {
     const std::string blanks(76, ' ');
     clear_screen(0);
     write_text("  Successful ASCII input from: ");
-    set_text_color(12);
+    set_text_color(COLOR_LIGHT_RED);
     write_text(file_name());
-    set_text_color(15);
-    set_background_color(1);
+    set_text_color(COLOR_WHITE);
+    set_background_color(COLOR_BLUE);
     set_text_position(3, 3);
     write_text(blanks);
     set_text_position(4, 3);
     write_text(("  " + std::string(text_field_view(header.comment)) + "  ").substr(0, 76));
     set_text_position(5, 3);
     write_text(blanks);
-    set_text_color(0);
-    set_background_color(7);
+    set_text_color(COLOR_BLACK);
+    set_background_color(COLOR_LIGHT_GREY);
     write_empty_lines(2);
-    console_write(" " + format_integer(s.point_count, 7) + " points:  intensity from" +
+    console_write(format_count(s.point_count, 8) + " points:  intensity from" +
                   format_scaled_exponent(y_min, 12, 4) + " to" + format_scaled_exponent(y_max, 12, 4));
     console_write("                  frequency from  " + format_fixed(s.freq_first, 10, 2) + " to  " +
                   format_fixed(s.freq_last, 10, 2) + "      ");
@@ -306,11 +311,13 @@ static void report_success(float y_min, float y_max) {
 
 // [SECTION] Reading steps -------------------------------------------------------------
 
+namespace {
 struct PairsRead {
     int32_t count;
     float y_min;
     float y_max;
 };
+}  // namespace
 
 // Reads up to MAX_POINTS pairs: frequency(i), and Y(i) parked in original_intensity(i).
 static PairsRead read_pairs(PairScanner& scanner) {
@@ -366,6 +373,7 @@ static void fill_ascii_header(float y_min, float y_max) {
 
 // [SECTION] Linearity test and resampling ------------------------------------------------
 
+namespace {
 struct Linearity {
     float max_deviation = 0.0f;
     int32_t max_deviation_at = 0;
@@ -375,6 +383,7 @@ struct Linearity {
     int32_t max_step_at = 0;
     float deviation_sum = 0.0f;
 };
+}  // namespace
 
 // Deviations of the frequencies from the even grid, and the extreme steps.
 static Linearity measure_linearity() {
@@ -399,10 +408,10 @@ static void report_nonlinear(const Linearity& l) {
     auto at_point = [&](int32_t i) {
         return "  at point" + format_integer(i, 9) + format_fixed(i >= 1 ? s.frequency[i] : 0.0, 15, 5);
     };
-    set_text_color(12);
+    set_text_color(COLOR_LIGHT_RED);
     console_write("");
     console_write(indent + "The data is not linear in frequency:");
-    set_text_color(0);
+    set_text_color(COLOR_BLACK);
     console_write("");
     console_write(indent + " Maximum deviation = " + format_fixed(l.max_deviation, 12, 5) + at_point(l.max_deviation_at));
     console_write(indent + "      Maximum step = " + format_fixed(l.max_step, 12, 5) + at_point(l.max_step_at));
@@ -478,13 +487,13 @@ static std::optional<Failure> read_spectrum_text(std::FILE* file) {
 AsciiReadResult read_ascii_spectrum(const std::string& path) {
     SpectrumRecord& s = spectrum;
     announce_ascii_attempt();
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
+    FileHandle file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
         report_failure({"Cannot open the file as text", 0, 0});
         return AsciiReadResult::failure;
     }
-    std::optional<Failure> failure = read_spectrum_text(file);
-    std::fclose(file);
+    std::optional<Failure> failure = read_spectrum_text(file.get());
+    file.reset();
     if (failure) {
         report_failure(*failure);
         return AsciiReadResult::failure;

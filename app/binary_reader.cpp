@@ -62,7 +62,7 @@ static void write_empty_lines(int count) {
 static void report_too_many_points(int32_t count) {
     write_empty_lines(2);
     console_write(" " + format_integer(count, 12) + " points in spectrum, while" + " present maximum is" +
-                  format_integer(MAX_POINTS, 8));
+                  format_count(MAX_POINTS, 8));
     write_empty_lines(2);
     pause_until_enter();
 }
@@ -88,7 +88,7 @@ static void report_no_points(int32_t count) {
 // The intensity of point `point` could not be read.
 static void report_intensity_failure(int32_t point) {
     write_empty_lines(2);
-    console_write("              PROBLEMS WITH INPUT OF INTENSITIES at pt. " + format_integer(point, 5));
+    console_write("              PROBLEMS WITH INPUT OF INTENSITIES at pt." + format_count(point, 6));
     write_empty_lines(2);
     pause_until_enter();
 }
@@ -97,14 +97,14 @@ static void report_intensity_failure(int32_t point) {
 static void report_frequency_limits() {
     clear_screen(0);
     SGAME();
-    set_text_color(12);
+    set_text_color(COLOR_LIGHT_RED);
     console_write("");
     console_write("          PROBLEMS WITH FREQUENCY LIMITS:");
     console_write("");
     console_write("              This may be a file in one of the old data standards,");
     console_write("              in which case try using TREMBO");
     write_empty_lines(2);
-    set_text_color(0);
+    set_text_color(COLOR_BLACK);
 }
 
 // [SECTION] Reading steps ------------------------------------------------------------
@@ -124,10 +124,12 @@ static void clean_text(std::array<char, N>& field) {
     }
 }
 
+namespace {
 struct CountWords {
     ReadOutcome outcome;
     int32_t point_count;
 };
+}  // namespace
 
 // Reads C and, after it, the stored limits (short form) or the 32-bit count N.
 static CountWords read_count_words(std::FILE* file) {
@@ -237,7 +239,7 @@ BinaryReadResult read_binary_spectrum(std::FILE* file) {
         report_intensity_failure(failed_at);
         return BinaryReadResult::back_to_file_prompt;
     }
-    set_background_color(7);
+    set_background_color(COLOR_LIGHT_GREY);
     clear_screen(0);
     SPEINF();
 

@@ -24,11 +24,11 @@
 #include "app/driver.hpp"
 #include "app/title_screen.hpp"
 
+#include <algorithm>    // max
 #include <cerrno>       // why an open failed
 #include <cstdio>       // the spectrum file is a raw byte stream
 #include <cstring>      // strerror
 #include <filesystem>   // directories are not spectrum files; full name of a chosen file
-#include <memory>       // the file handle's deleter
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,6 +37,7 @@
 #include "app/spectrum_reader.hpp"
 #include "app/startup.hpp"
 #include "common/fields.hpp"
+#include "common/file_handle.hpp"
 #include "display/display_loop.hpp"
 #include "input/keyboard.hpp"
 #include "window/window.hpp"
@@ -45,8 +46,10 @@ namespace tarno {
 
 constexpr int SPECTRUM_FILE_UNIT = 2;            // shown in the dialog's caption
 constexpr size_t READING_NAME_MAX = 60;          // longer names: "..." and the last 59
+constexpr size_t READING_NAME_KEPT = 59;
 constexpr size_t MENU_NAME_MAX = 25;             // longer names: "..." and the last 25
 constexpr int MENU_ANSWER_COLUMNS = 5;
+constexpr size_t ROW_TEXT_MAX = 79;             // a message that must stay on one row
 
 constexpr std::string_view DEFAULT_FILTER =
     " All Files(*.*), *.*; Spectral files (*.spe), *.spe;"
@@ -63,11 +66,6 @@ constexpr std::string_view GENERIC_FILTER_TAIL =
 // [SECTION] Types
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
 // An opened spectrum file and the name it was opened by.
 struct OpenedFile {
     FileHandle file;
@@ -80,11 +78,10 @@ struct OpenedFile {
 static OpenedFile prompt_and_open();
 static std::optional<OpenedFile> open_data_file_name();
 static std::optional<OpenedFile> open_blank_name();
-static std::optional<OpenedFile> open_path(const std::string& path, bool report_failure);
+static std::optional<OpenedFile> open_path(const std::string& path, bool typed);
 static bool read_spectrum(OpenedFile& opened);
 static void run_display();
 static void run_closing_menu(bool after_zero_range);
-static std::string shortened(std::string_view name, size_t max_length, size_t keep);
 
 // [SECTION] File prompt and open -------------------------------------------------
 
@@ -129,27 +126,19 @@ static OpenedFile prompt_and_open() {
         set_text_field(t.dialog_filter, DEFAULT_FILTER);
         set_dialog_filter(trim_right(text_field_view(t.dialog_filter)));
 
-        // A longer name does not fit the name field: cut short it could name
-        // another file, so it is refused.
-        if (trim_right(answer).size() > t.data_file_name.size()) {
-            console_write("");
-            console_write(" File name longer than " + std::to_string(t.data_file_name.size()) +
-                          " characters, not opened");
-            continue;
-        }
-        set_text_field(t.data_file_name, answer);
+        set_data_file_name(trim(answer));
 
         // ---- typed name, or blank without a generic entry: open as it is -------
         const bool blank_name = trim(text_field_view(t.data_file_name)).empty();
         const bool generic_blank = trim(text_field_view(t.generic_name)).empty();
         if (!blank_name || generic_blank) {
             if (std::optional<OpenedFile> opened = open_data_file_name()) return std::move(*opened);
-            set_text_field(t.generic_name, derive_generic_name(text_field_view(t.data_file_name)));
+            set_text_field(t.generic_name, derive_generic_name(data_file_path()));
         }
 
         // ---- blank name with the generic entry first, until a file opens -------
         for (;;) {
-            set_text_field(t.data_file_name, "");
+            set_data_file_name("");
             std::string generic(trim_right(text_field_view(t.generic_name)));
             if (!trim(generic).empty()) set_dialog_filter(generic + std::string(GENERIC_FILTER_TAIL));
             if (std::optional<OpenedFile> opened = open_data_file_name()) return std::move(*opened);
@@ -161,14 +150,13 @@ static OpenedFile prompt_and_open() {
 // Opens the file named by data_file_name; a blank name takes the next
 // argument or the dialog, and data_file_name becomes the file's full name.
 static std::optional<OpenedFile> open_data_file_name() {
-    SharedText& t = text;
-    std::string name(trim(text_field_view(t.data_file_name)));
+    std::string name = data_file_path();
     if (!name.empty()) return open_path(name, true);
     std::optional<OpenedFile> opened = open_blank_name();
     if (opened) {
         std::error_code error;
         std::filesystem::path full = std::filesystem::absolute(opened->path, error);
-        set_text_field(t.data_file_name, error ? opened->path : full.lexically_normal().string());
+        set_data_file_name(error ? opened->path : full.lexically_normal().string());
     }
     return opened;
 }
@@ -188,39 +176,59 @@ static std::optional<OpenedFile> open_blank_name() {
     }
 }
 
-// Opens `path` for reading as a raw byte stream. A directory is not a
-// spectrum file. With report_failure, says why a file that exists could not
-// be opened (a missing file is not reported: the dialog follows).
-static std::optional<OpenedFile> open_path(const std::string& path, bool report_failure) {
-    std::error_code error;
-    const bool directory = std::filesystem::is_directory(path, error);
-    std::FILE* file = directory ? nullptr : std::fopen(path.c_str(), "rb");
-    if (file != nullptr) return OpenedFile{FileHandle(file), path};
-    const int reason = directory ? EISDIR : errno;
-    if (report_failure && reason != ENOENT) {
-        console_write("");
-        console_write("    Cannot open " + path + ": " + std::strerror(reason));
+// Returns why a file of this kind is not read as a spectrum ("" for a
+// regular file, or when there is nothing at the name).
+static std::string refusal_of_kind(const std::filesystem::file_status& status) {
+    namespace fs = std::filesystem;
+    switch (status.type()) {
+    case fs::file_type::regular:
+    case fs::file_type::not_found:
+    case fs::file_type::none: return "";
+    case fs::file_type::directory: return std::strerror(EISDIR);
+    case fs::file_type::fifo: return "not a regular file (a pipe)";
+    case fs::file_type::character: return "not a regular file (a character device)";
+    case fs::file_type::block: return "not a regular file (a block device)";
+    case fs::file_type::socket: return "not a regular file (a socket)";
+    default: return "not a regular file";
     }
+}
+
+// Writes the one line that says why `path` is not read.
+static void report_open_failure(const std::string& path, const std::string& reason) {
+    const std::string lead = "    Cannot open ";
+    const size_t room = std::max<size_t>(20, ROW_TEXT_MAX - lead.size() - 2 - reason.size());
+    console_write("");
+    console_write(lead + shortened_name(path, room, room - 3) + ": " + reason);
+}
+
+// Opens `path` for reading as a raw byte stream. Only a regular file is a
+// spectrum file: a pipe would wait for a writer and a device never ends, so
+// they are refused before opening, with their reason. A failure is reported
+// except for a missing typed name (the dialog follows, with its stem first).
+static std::optional<OpenedFile> open_path(const std::string& path, bool typed) {
+    std::error_code error;
+    const std::string kind_refused = refusal_of_kind(std::filesystem::status(path, error));
+    if (!kind_refused.empty()) {
+        report_open_failure(path, kind_refused);
+        return std::nullopt;
+    }
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file != nullptr) return OpenedFile{FileHandle(file), path};
+    const int reason = errno;
+    if (!typed || reason != ENOENT) report_open_failure(path, std::strerror(reason));
     return std::nullopt;
 }
 
 // [SECTION] Reading and hand-over --------------------------------------------------
-
-// Returns `name` when it has at most max_length characters, else "..." and
-// its last `keep` characters.
-static std::string shortened(std::string_view name, size_t max_length, size_t keep) {
-    if (name.size() <= max_length) return std::string(name);
-    return "..." + std::string(name.substr(name.size() - keep));
-}
 
 // Reads the opened file, as the binary format or else as two-column ASCII.
 // Returns true when the spectrum record holds the new spectrum.
 static bool read_spectrum(OpenedFile& opened) {
     console_write("");
     write_text("    Reading:  ");
-    set_text_color(12);
-    write_text(shortened(trim_right(text_field_view(text.data_file_name)), READING_NAME_MAX, 59));
-    set_text_color(0);
+    set_text_color(COLOR_LIGHT_RED);
+    write_text(shortened_name(data_file_path(), READING_NAME_MAX, READING_NAME_KEPT));
+    set_text_color(COLOR_BLACK);
 
     switch (read_binary_spectrum(opened.file.get())) {
         case BinaryReadResult::success: return true;
@@ -234,8 +242,8 @@ static bool read_spectrum(OpenedFile& opened) {
 // Runs the display loop and restores the console colours it may have changed.
 static void run_display() {
     LOOKFM();
-    set_text_color(0);
-    set_background_color(7);
+    set_text_color(COLOR_BLACK);
+    set_background_color(COLOR_LIGHT_GREY);
     show_text_cursor(true);
 }
 
@@ -249,7 +257,7 @@ static void run_closing_menu(bool after_zero_range) {
     for (;;) {
         if (clear) {
             clear_screen(0);
-            set_color(1);
+            set_color(COLOR_BLUE);
             SGAME();
             set_text_position(1, 1);
         }
@@ -258,12 +266,9 @@ static void run_closing_menu(bool after_zero_range) {
         console_write("         -1 = EXIT");
         console_write("          0 = another spectrum");
         write_text("          1 = another look at the spectrum from  ");
-        set_text_color(12);
-        std::string_view name = text_field_view(text.data_file_name);
-        const size_t length = trim_right(name).size();
-        write_text(length <= MENU_NAME_MAX ? name.substr(0, MENU_NAME_MAX)
-                                           : "..." + std::string(name.substr(length - MENU_NAME_MAX, MENU_NAME_MAX)));
-        set_text_color(0);
+        set_text_color(COLOR_LIGHT_RED);
+        write_text(shortened_name(data_file_path(), MENU_NAME_MAX, MENU_NAME_MAX));
+        set_text_color(COLOR_BLACK);
         console_write("");   // ends the name's line
         console_write("");
         write_text(std::string(10, ' ') + "... ");
@@ -297,9 +302,7 @@ static void run_closing_menu(bool after_zero_range) {
         show_text_cursor(false);
         console_write("");
         write_text("  Ready to plot - press ENTER  ");
-        int16_t key = 0;
-        while (INKEY(key) != KEY_ENTER) {
-        }
+        wait_for_enter();
         run_display();
         run_closing_menu(false);
     }

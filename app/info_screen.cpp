@@ -33,8 +33,8 @@ static std::string field_text(const std::array<char, N>& field) {
 // Writes the comment box of rows 3 to 5 in text colour 15 on background 1.
 static void write_comment_box() {
     SharedText& t = text;
-    set_text_color(15);
-    set_background_color(1);
+    set_text_color(COLOR_WHITE);
+    set_background_color(COLOR_BLUE);
     std::string_view blanks = text_field_view(t.blank_line).substr(0, 76);
     set_text_position(3, 3);
     write_text(blanks);
@@ -43,8 +43,8 @@ static void write_comment_box() {
     write_text(text_field_view(t.text_line).substr(0, 76));
     set_text_position(5, 3);
     write_text(blanks);
-    set_text_color(0);
-    set_background_color(7);
+    set_text_color(COLOR_BLACK);
+    set_background_color(COLOR_LIGHT_GREY);
 }
 
 // Writes the date and the instrument settings.
@@ -85,8 +85,8 @@ void SPEINF() {
     write_comment_box();
     write_settings();
     console_write("");
-    console_write(" " + format_integer(s.point_count, 7) + " points, ranging from " +
-                  format_integer(s.intensity_min, 10) + "  to" + format_integer(s.intensity_max, 10));
+    console_write(format_count(s.point_count, 8) + " points, ranging from " +
+                  format_count(s.intensity_min, 10) + "  to" + format_count(s.intensity_max, 10));
 
     // During a binary read the frequency block is not read yet (both limits 0):
     // the reader reports it itself, and waits for nothing here.

@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/fields.hpp"   // trim_right: the one padding rule
+
 namespace tarno {
 
 constexpr int32_t MAX_POINTS = 10'000'000;  // capacity of every per-point array
@@ -27,8 +29,9 @@ struct SpectrumRecord {
     double freq_first;          // frequency of point 1 (file units, never converted)
     double freq_last;           // frequency of point point_count
     double freq_step;           // binary: stored step; ASCII: (freq_last - freq_first)/(point_count - 1)
-    int32_t intensity_min;      // smallest intensity (binary: from the data; ASCII: -10000)
-    int32_t intensity_max;      // largest intensity (binary: from the data; ASCII: 10000)
+    int32_t intensity_min;      // smallest intensity (set by the readers - binary: from the data; ASCII: -10000 -
+                                //   and again from the working spectrum by the save dialogue)
+    int32_t intensity_max;      // largest intensity (binary: from the data; ASCII: 10000; the save dialogue as above)
     double frequency[MAX_POINTS + 1];           // frequency of each point, 1-based
     int32_t intensity[MAX_POINTS + 1];          // working spectrum, changed by display and processing
     int32_t original_intensity[MAX_POINTS + 1]; // copy taken when the display loop starts; scratch while linearising ASCII input
@@ -58,7 +61,10 @@ struct SpectrumHeader {
 
 // [SECTION] Shared text fields ------------------------------------------------
 struct SharedText {
-    std::array<char, 100> data_file_name;   // current spectrum file with its directory, as typed or chosen
+    std::array<char, 100> data_file_name;   // current spectrum file with its directory, as typed or chosen;
+                                            //   a longer path shows as "..." and its end (set_data_file_name)
+    std::string data_file_path;             // the same file's whole path, for opening and directory rules
+                                            //   (set_data_file_name; read it through data_file_path())
     std::array<char, 60> generic_name;      // dialog filter entry built from a name that could not be opened
     std::array<char, 200> dialog_filter;    // default filter list handed to the file dialog
     std::array<char, 80> blank_line;        // 80 blanks, set at start-up, clears a text row
@@ -81,6 +87,13 @@ extern SpectrumHeader header;
 extern SharedText text;
 extern ScreenConfig screen;
 
+// [SECTION] The current spectrum file ------------------------------------------
+// A path may be longer than the 100-character field that shows it: the field
+// keeps what fits, visibly shortened, and the whole path is kept beside it for
+// every file operation and directory rule.
+void set_data_file_name(std::string_view path);  // keeps `path` whole and shows it in data_file_name
+std::string data_file_path();                    // the current file's whole path ("" when none)
+
 // [SECTION] Fixed-width text helpers ------------------------------------------
 // Fills a fixed-width field with `value`, cut to the field and blank padded.
 template <size_t N>
@@ -95,12 +108,10 @@ std::string_view text_field_view(const std::array<char, N>& field) {
     return std::string_view(field.data(), N);
 }
 
-// Returns the field without its trailing blanks (and without trailing NULs).
+// Returns the field without its trailing padding.
 template <size_t N>
 std::string trimmed_text_field(const std::array<char, N>& field) {
-    size_t n = N;
-    while (n > 0 && (field[n - 1] == ' ' || field[n - 1] == '\0')) --n;
-    return std::string(field.data(), n);
+    return std::string(trim_right(text_field_view(field)));
 }
 
 }  // namespace tarno

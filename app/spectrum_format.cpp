@@ -59,6 +59,7 @@ static void walk_header(Header& h, Bytes* bytes, Visit&& visit) {
     visit.real(h.deviation, bytes + 152);
 }
 
+namespace {
 struct HeaderEncoder {
     template <size_t N> void text(const std::array<char, N>& f, unsigned char* b) { std::memcpy(b, f.data(), N); }
     void int16(int16_t v, unsigned char* b) { store_int16(b, v); }
@@ -70,6 +71,7 @@ struct HeaderDecoder {
     void int16(int16_t& v, const unsigned char* b) { v = load_int16(b); }
     void real(float& v, const unsigned char* b) { v = load_float(b); }
 };
+}  // namespace
 
 // Writes the header fields, as they stand, into the 156 file bytes.
 void encode_header(const SpectrumHeader& fields, unsigned char (&bytes)[HEADER_BYTES]) {

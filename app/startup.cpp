@@ -23,18 +23,17 @@
 //   [SECTION] Decorative curve
 #include "app/startup.hpp"
 
-#include <cctype>       // isdigit in the number fields
 #include <cmath>        // trunc of the curve heights
 #include <cstdio>       // reading the configuration file
 #include <cstdlib>      // getenv for the XDG paths
 #include <filesystem>   // telling a directory from a file
-#include <memory>       // the file handle's deleter
 #include <optional>
 #include <string_view>
 #include <vector>
 
 #include "app/records.hpp"
 #include "common/fields.hpp"
+#include "common/file_handle.hpp"
 #include "window/window.hpp"
 
 namespace tarno {
@@ -44,6 +43,8 @@ constexpr int16_t DEFAULT_PIXEL_HEIGHT = 540;
 constexpr int16_t MIN_PIXEL_SIZE = 100;     // smaller leaves no room for the title and the prompt
 constexpr int16_t MAX_PIXEL_SIZE = 8192;    // larger than any screen: a typing error
 constexpr int CONFIG_RECORD_LENGTH = 80;
+constexpr size_t NUMBER_COLUMN = 36;       // number fields are columns 36-39 of a record (blanks ignored, blank reads 0)
+constexpr int NUMBER_COLUMNS = 4;
 
 // Flag added to the extended font attributes for each attribute code 1..15.
 // Code 12 is accepted but has no flag of its own.
@@ -54,6 +55,7 @@ constexpr int32_t ATTRIBUTE_FLAGS[16] = {
     0x500, 0, 0x1000, 0x2000, 0xFF000,              // 11..15
 };
 
+namespace {
 // Frame metrics of the desktop. The window layer gives the drawing area the
 // exact size asked for, with no caption, menus or borders to allow for, so
 // every metric (and the extra caption height) is zero here.
@@ -63,6 +65,7 @@ struct FrameMetrics {
     int border_width, border_height;
     int extra_height;   // allowance beside the caption height
 };
+}  // namespace
 
 // [SECTION] File-static state
 static WindowConfig window_config{};    // what the window layer was asked for and kept
@@ -72,10 +75,7 @@ static std::string notice_lines[2];     // refused size: shown on the title scre
 // [SECTION] Internal declarations
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using ConfigFile = std::unique_ptr<std::FILE, FileCloser>;
+using ConfigFile = FileHandle;
 
 // Reading the configuration file line by line, remembering where we are for
 // the messages.
@@ -88,7 +88,6 @@ struct ConfigReader {
 }  // namespace
 
 static std::string read_record(ConfigReader& reader);
-static std::optional<int> read_number_field(std::string_view record);
 [[noreturn]] static void end_on_bad_file(const ConfigReader& reader, std::string_view what, int line);
 static void read_config_file(ConfigReader& reader);
 static void check_window_size();
@@ -130,22 +129,6 @@ static std::string read_record(ConfigReader& reader) {
     return padded(line, CONFIG_RECORD_LENGTH);
 }
 
-// Reads columns 36-39 as an integer with blanks ignored; a blank field is 0.
-// Returns nothing when the field is not an integer.
-static std::optional<int> read_number_field(std::string_view record) {
-    std::string digits;
-    for (char c : record.substr(35, 4))
-        if (c != ' ') digits.push_back(c);
-    if (digits.empty()) return 0;
-    size_t start = digits[0] == '-' || digits[0] == '+' ? 1 : 0;
-    if (start == digits.size()) return std::nullopt;
-    int value = 0;
-    for (size_t i = start; i < digits.size(); ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(digits[i]))) return std::nullopt;
-        value = value * 10 + (digits[i] - '0');
-    }
-    return digits[0] == '-' ? -value : value;
-}
 
 // Reports an unusable configuration file and ends the program.
 [[noreturn]] static void end_on_bad_file(const ConfigReader& reader, std::string_view what, int line) {
@@ -165,12 +148,12 @@ static void read_config_file(ConfigReader& reader) {
 
     std::string record = read_record(reader);
     while (record[0] == '!') record = read_record(reader);
-    std::optional<int> width = read_number_field(record);
+    std::optional<long long> width = read_integer_field(record.substr(NUMBER_COLUMN - 1), NUMBER_COLUMNS);
     if (!width) end_on_bad_file(reader, "the width in columns 36-39 is not a number", reader.line_number);
     wc.pixel_width = int16_t(*width);
 
     record = read_record(reader);
-    std::optional<int> height = read_number_field(record);
+    std::optional<long long> height = read_integer_field(record.substr(NUMBER_COLUMN - 1), NUMBER_COLUMNS);
     if (!height) end_on_bad_file(reader, "the height in columns 36-39 is not a number", reader.line_number);
     wc.pixel_height = int16_t(*height);
 
@@ -182,7 +165,7 @@ static void read_config_file(ConfigReader& reader) {
     wc.font_attributes = 0;
 
     for (record = read_record(reader); record[0] != '!'; record = read_record(reader)) {
-        std::optional<int> code = read_number_field(record);
+        std::optional<long long> code = read_integer_field(record.substr(NUMBER_COLUMN - 1), NUMBER_COLUMNS);
         if (!code) end_on_bad_file(reader, "the attribute in columns 36-39 is not a number", reader.line_number);
         if (*code < 1 || *code > 15) {
             console_write("");
@@ -319,7 +302,7 @@ void SGAME() {
         }
     }
 
-    set_color(15);
+    set_color(COLOR_WHITE);
     const int base = s.screen_height - 40;
     int y = 0;
     for (int x = 1; x <= n; ++x) {
@@ -332,8 +315,8 @@ void SGAME() {
     // where a line's end point is left out, so the fill cannot leak upwards.
     line_to(n, y);
 
-    set_color(1);
-    flood_fill(s.screen_width / 2, s.screen_height, 15);
+    set_color(COLOR_BLUE);
+    flood_fill(s.screen_width / 2, s.screen_height, COLOR_WHITE);
 }
 
 }  // namespace tarno

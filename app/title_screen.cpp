@@ -36,7 +36,7 @@ static void draw_full_width_line(int color, int y) {
 // The title three times, offset by a pixel each, for a shadowed look.
 static void draw_title_text() {
     const int x0 = (screen.screen_width - TITLE_WIDTH) / 2;
-    const int colors[3] = {11, 9, 1};
+    const int colors[3] = {COLOR_LIGHT_CYAN, COLOR_LIGHT_BLUE, COLOR_BLUE};
     for (int i = 0; i < 3; ++i) {
         set_color(colors[i]);
         move_to(x0 + i, 17 + i);
@@ -63,7 +63,7 @@ static void show_missing_configuration(int32_t config_found) {
         lines = startup_notice();
     }
     if (lines.empty()) return;
-    set_color(12);
+    set_color(COLOR_LIGHT_RED);
     select_font("t'Arial'h18w9e");
     move_to(100, 200);
     draw_text(lines[0]);
@@ -84,29 +84,29 @@ int32_t show_title_screen() {
     // ---- bands and title ---------------------------------------------------
     init_fonts();
     select_font("t'Arial'h75w25ei");
-    set_background_color(7);
+    set_background_color(COLOR_LIGHT_GREY);
     clear_screen(0);
     draw_full_width_line(15, 110);
     draw_full_width_line(15, 0);
-    set_color(8);
-    flood_fill(1, 1, 15);
+    set_color(COLOR_DARK_GREY);
+    flood_fill(1, 1, COLOR_WHITE);
     draw_title_text();
     draw_full_width_line(15, 142);
-    set_color(8);
-    flood_fill(1, 140, 15);
+    set_color(COLOR_DARK_GREY);
+    flood_fill(1, 140, COLOR_WHITE);
     draw_full_width_line(0, 142);
     draw_full_width_line(7, 111);
 
     // ---- version, capacity, curve ------------------------------------------
     select_font("t'Arial'h20w10");
-    set_color(0);
+    set_color(COLOR_BLACK);
     move_to(11, 117);
     draw_text(VERSION_LINE);
-    set_color(15);
+    set_color(COLOR_WHITE);
     move_to(10, 116);
     draw_text(VERSION_LINE);
     set_text_position(142 / (screen.screen_height / screen.text_rows) + 2, 65);
-    set_text_color(0);
+    set_text_color(COLOR_BLACK);
     write_text(format_integer(MAX_POINTS, 8) + " points");
     SGAME();
     set_text_position(11, 1);
@@ -115,8 +115,8 @@ int32_t show_title_screen() {
     // ---- shared text fields and colours --------------------------------------
     SharedText& t = text;
     set_text_field(t.blank_line, "");
-    set_text_color(0);
-    set_background_color(7);
+    set_text_color(COLOR_BLACK);
+    set_background_color(COLOR_LIGHT_GREY);
     set_text_field(t.data_file_name, "");
     set_text_field(t.generic_name, "");
     return config_found;

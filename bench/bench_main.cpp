@@ -10,10 +10,12 @@
 
 namespace tarno::bench {
 
+namespace {
 struct Entry {
     const char* name;
     BenchRoutine routine;
 };
+}  // namespace
 
 static std::vector<Entry>& registry() {
     static std::vector<Entry> entries;

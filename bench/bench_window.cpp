@@ -21,17 +21,17 @@ constexpr int FRAMES_PER_BATCH = 10;
 // Draws one display-like frame.
 static void draw_frame(const std::vector<double>& values, int frame) {
     set_viewport(0, 36, 799, 503);
-    set_background_color(0);
+    set_background_color(COLOR_BLACK);
     clear_screen(1);
     set_world_window(true, 0.0, -1.5, double(FRAME_VERTICES - 1), 1.5);
-    set_color(15);
+    set_color(COLOR_WHITE);
     move_to_world(0.0, values[0]);
     for (int i = 1; i < FRAME_VERTICES; ++i) line_to_world(double(i), values[size_t(i)]);
-    set_color(7);
+    set_color(COLOR_LIGHT_GREY);
     fill_rectangle_world(RECTANGLE_BORDER, 0.0, -1.5, double(FRAME_VERTICES - 1), 1.5);
     set_viewport(0, 0, 799, 539);
-    set_text_color(frame % 2 ? 0 : 1);
-    set_background_color(7);
+    set_text_color(frame % 2 ? COLOR_BLACK : COLOR_BLUE);
+    set_background_color(COLOR_LIGHT_GREY);
     for (int row = 1; row <= 30; ++row) {
         set_text_position(row, 1);
         write_text(std::string(80, char('A' + (row + frame) % 26)));

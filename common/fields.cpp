@@ -97,12 +97,14 @@ static std::string fixed_digits(double magnitude, int decimals) {
     return digits;
 }
 
+namespace {
 // Scientific digits of |value| > 0: `significant` digits (no point) and the
 // exponent X such that |value| ~ d.ddd * 10^X, halves away from zero.
 struct ScientificDigits {
     std::string digits;
     int exponent;
 };
+}  // namespace
 
 static ScientificDigits scientific_digits(double magnitude, int significant) {
     char buffer[64];
@@ -161,6 +163,16 @@ std::string format_integer(long long value, int width) {
     std::string field(static_cast<size_t>(width), ' ');
     std::memcpy(field.data() + (field.size() - n), digits, n);
     return field;
+}
+
+// Iw for a count, an index or a limit of a spectrum: a value that fills or
+// overflows the field is written in full after one blank, so the program's
+// own capacity never shows as asterisks nor runs into the text before it.
+//   format_count(42, 7) "     42"   format_count(1000101, 7) " 1000101"
+std::string format_count(long long value, int width) {
+    std::string digits = std::to_string(value);
+    if (static_cast<int>(digits.size()) < width) return format_integer(value, width);
+    return " " + digits;
 }
 
 // Fw.d: fixed point with `decimals` decimals, right-aligned in `width` columns.

@@ -23,6 +23,7 @@ namespace tarno {
 
 // [SECTION] Writing fields ------------------------------------------------------
 std::string format_integer(long long value, int width);                    // Iw
+std::string format_count(long long value, int width);                      // Iw for counts, indices, limits: in full, one blank before
 std::string format_fixed(double value, int width, int decimals);           // Fw.d
 std::string format_exponent(double value, int width, int decimals);        // Ew.d
 std::string format_scaled_exponent(double value, int width, int decimals); // 1PEw.d
@@ -35,13 +36,17 @@ std::optional<double> read_fixed_field(std::string_view answer, int columns, int
 std::optional<std::vector<double>> read_free_format(std::string_view line, int count); // `count` numbers separated by blanks, tabs or a comma
 
 // [SECTION] Text ------------------------------------------------------------------
-std::string_view trim(std::string_view text);         // without leading and trailing blanks (and tabs, NULs)
-std::string_view trim_right(std::string_view text);   // without trailing blanks (and tabs, NULs)
+// Padding is blanks, tabs, CR, LF and NULs: what fixed-width fields, typed
+// lines and lines of text files carry around their contents.
+std::string_view trim(std::string_view text);         // without leading and trailing padding
+std::string_view trim_right(std::string_view text);   // without trailing padding
 std::string padded(std::string_view text, size_t width); // cut or blank padded to exactly `width`
+std::string shortened_name(std::string_view name, size_t max_length, size_t kept); // whole when it fits, else "..." and its last `kept` characters
 
 // [SECTION] Path rules ------------------------------------------------------------
 // Both '/' and '\' separate directories.
 std::string_view directory_part(std::string_view path); // up to and including the last separator ("" when none)
 std::string_view name_part(std::string_view path);      // what follows the last separator
+std::string_view spectrum_directory(std::string_view path); // directory_part, but "" when the only separator is the first character
 
 }  // namespace tarno

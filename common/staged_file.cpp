@@ -36,6 +36,7 @@ static constexpr int MAX_LINK_HOPS = 40;                 // as the kernel's own 
 static constexpr int LIVE_SLOTS = 64;                    // temporaries remembered at once (more are rare: one per output being written)
 static constexpr std::string_view TEMPORARY_MARK = ".tmp-";  // ".name.tmp-<pid>-<n>"
 
+namespace {
 enum SlotState : int {
     SlotState_Free,         // unused
     SlotState_Filling,      // its path is being written: not to be read yet
@@ -50,6 +51,7 @@ struct LiveSlot {
     pid_t process;          // the process writing it: a forked child's exit leaves its parent's alone
     char path[PATH_MAX];    // written while Filling, read while Live or Removing
 };
+}  // namespace
 static_assert(std::atomic<int>::is_always_lock_free, "the slots are read in signal handlers");
 
 static LiveSlot live_slots[LIVE_SLOTS];            // set by the StagedFiles, read at exit and by signal handlers
@@ -207,6 +209,7 @@ static void sync_directory_of(const std::string& path) {
     ::close(fd);
 }
 
+namespace {
 // A file descriptor closed when it goes out of scope.
 struct OwnedFd {
     int fd = -1;
@@ -217,6 +220,7 @@ struct OwnedFd {
     OwnedFd(const OwnedFd&) = delete;
     OwnedFd& operator=(const OwnedFd&) = delete;
 };
+}  // namespace
 
 // [SECTION] StagedFile ----------------------------------------------------------------
 

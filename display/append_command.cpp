@@ -81,8 +81,7 @@ static void restore_for_append() {
 
 // A file name as shown: a longer one by "..." and its end.
 static std::string shown_name(const std::string& name) {
-    if (name.size() <= SHOWN_NAME_LENGTH) return name;
-    return "..." + name.substr(name.size() - (SHOWN_NAME_LENGTH - 1));
+    return shortened_name(name, SHOWN_NAME_LENGTH, SHOWN_NAME_LENGTH - 1);
 }
 
 // Shows the dialogue page and returns the typed name (trimmed, at most 22
@@ -107,7 +106,7 @@ static std::string ask_appended_name(const std::string& notice) {
     say("     Specify name of spectrum to be appended - do not type the path, which is");
     say("     implied by the current spectrum (or press ENTER to exit)");
     say("");
-    say("      Current spectrum:  " + shown_name(trimmed_text_field(text.data_file_name)));
+    say("      Current spectrum:  " + shown_name(data_file_path()));
     write_text("        To be appended:  ");
     std::string typed = console_read_line().substr(0, TYPED_NAME_LENGTH);
     show_text_cursor(false);
@@ -342,7 +341,7 @@ static void finish_append(const std::string& path, const MergeResult& merged, co
     SpectrumRecord& s = spectrum;
     int32_t n = s.point_count;
     s.point_count = merged.point_count;
-    set_text_field(text.data_file_name, path);
+    set_data_file_name(path);
     take_reference_copy();
     s.freq_first = s.frequency[1];
     s.freq_last = s.frequency[s.point_count];

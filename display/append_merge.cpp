@@ -168,15 +168,8 @@ void advise_spectrum_pages() {
 
 // [SECTION] File name -------------------------------------------------------------------
 
-// The directory of the current spectrum, up to and including its last
-// separator; empty when it has none or only one in the first column.
-static std::string current_spectrum_directory() {
-    std::string directory(directory_part(trimmed_text_field(text.data_file_name)));
-    return directory.size() <= 1 ? std::string() : directory;
-}
-
 std::string appended_file_path(const std::string& typed_name) {
-    return current_spectrum_directory() + std::string(trim(typed_name));
+    return std::string(spectrum_directory(data_file_path())) + std::string(trim(typed_name));
 }
 
 }  // namespace tarno

@@ -7,6 +7,8 @@
 // marked with the module's tag (MEASURE, SAVE, LINKED, SMOOTH, MODIFY, PLOT,
 // PEAKS); each hooks in with one call.
 #include "display/append_modify.hpp"
+#include "app/records.hpp"
+#include "app/startup.hpp"
 #include "display/display_commands.hpp"
 #include "display/display_loop.hpp"
 #include "display/display_state.hpp"
@@ -113,6 +115,8 @@ void run_command_loop() {
 void LOOKFM() {
     initialise_display();
     run_command_loop();
+    // The display works in reduced height; the driver's pages need all 30 rows.
+    if (screen.text_rows == 17) NARGR();
 }
 
 }  // namespace tarno

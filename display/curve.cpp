@@ -32,12 +32,14 @@ CurveRegime curve_regime(int32_t n) {
     return CurveRegime_Decimated;
 }
 
+namespace {
 // Smallest and largest of a run of intensities.
 struct IntensityRange {
     int32_t low = std::numeric_limits<int32_t>::max();
     int32_t high = std::numeric_limits<int32_t>::min();
     void add(int32_t v) { low = std::min(low, v); high = std::max(high, v); }
 };
+}  // namespace
 
 // The range of a span; a plain loop the compiler can vectorise (10M points per frame).
 static IntensityRange span_range(std::span<const int32_t> values) {

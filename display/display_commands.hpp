@@ -46,7 +46,6 @@ Redraw show_help_screens();             // H, h
 Redraw show_information_screen();       // I, i
 Redraw toggle_window_height();          // ^
 bool confirm_exit();                    // ENTER: "ARE YOU SURE (Y/N) ?"; true for Y
-void wait_for_enter();                  // consumes keys until ENTER
 Redraw save_spectrum_command();         // m: the save dialogue (processing/save_spectrum.hpp)
 Redraw plot_output_command();           // G, g: the plot output dialogue (plot/plot_output.hpp)
 

@@ -18,6 +18,8 @@
 namespace tarno {
 
 constexpr int INITIAL_FIT_WIDTH = 7;
+constexpr size_t BOTTOM_NAME_MAX = 30;      // longer file names: "..." and the last 28
+constexpr size_t BOTTOM_NAME_KEPT = 28;
 constexpr const char* KEY_SUMMARY = "A-S  Q-E  Z-W  2-3    K-L              ";
 constexpr const char* HELP_HINT = "                                  H=help ";
 
@@ -77,17 +79,9 @@ static void set_initial_view() {
     d.cursor_freq = (d.view_low + d.view_high) / 2;
 }
 
-// The directory of the spectrum file, up to and including its last separator;
-// empty when the only separator is the first character.
-static std::string spectrum_directory() {
-    std::string name = trimmed_text_field(text.data_file_name);
-    std::string directory(directory_part(name));
-    return directory.size() <= 1 ? std::string() : directory;
-}
-
 // Publishes the spectrum's range and name for a partner program.
 void publish_spectrum_in_block() {
-    std::string name(trim(name_part(trimmed_text_field(text.data_file_name))));
+    std::string name(trim(name_part(data_file_path())));
     publish_spectrum(index_frequency(1), index_frequency(std::max(spectrum.point_count, 1)), name);
 }
 
@@ -107,7 +101,7 @@ void set_display_viewport() {
 // Fills the display state from the spectrum record and draws the first screen.
 void initialise_display() {
     DisplayState& d = display;
-    set_text_field(d.spectrum_directory, spectrum_directory());
+    d.spectrum_directory = spectrum_directory(data_file_path());
     load_linked_input();
     linked.linked_flag = linked.linked_input_found;
     linked.offset_marker_on = false;
@@ -124,7 +118,7 @@ void initialise_display() {
     publish_spectrum_in_block();
 
     if (screen.text_rows != 17) NARGR();
-    set_background_color(7);
+    set_background_color(COLOR_LIGHT_GREY);
     set_display_viewport();
     clear_screen(0);
     redraw_whole_screen();
@@ -133,23 +127,24 @@ void initialise_display() {
 // Clears the window and draws bottom line, file name(s) and a frame.
 void redraw_whole_screen() {
     const ScreenConfig& c = screen;
-    set_text_color(0);
-    set_background_color(7);
+    set_text_color(COLOR_BLACK);
+    set_background_color(COLOR_LIGHT_GREY);
     show_text_cursor(false);
     clear_screen(0);
     set_text_position(c.text_rows, 1);
     write_text(text_field_view(display.bottom_line).substr(0, 79));
 
-    std::string name = trimmed_text_field(text.data_file_name);
-    set_text_color(12);
+    std::string name = data_file_path();
+    set_text_color(COLOR_LIGHT_RED);
     set_text_position(c.text_rows, 41);
-    write_text(name.size() <= 30 ? padded(name, 30) : "..." + name.substr(name.size() - 28));
+    const std::string shown = shortened_name(name, BOTTOM_NAME_MAX, BOTTOM_NAME_KEPT);
+    write_text(padded(shown, std::max(shown.size(), BOTTOM_NAME_MAX)));
     if (linked.linked_input_found == 1) {
-        set_text_color(2);
+        set_text_color(COLOR_GREEN);
         set_text_position(c.text_rows, 2);
         write_text(trim(text_field_view(linked.datafile_short_name)));
     }
-    set_text_color(15);
+    set_text_color(COLOR_WHITE);
     draw_frame();
 }
 

@@ -2,18 +2,20 @@
 // One shared record, alive for the whole run, reinitialised each time the
 // display loop (LOOKFM) starts. Derived fields are recomputed by each frame;
 // user-set fields (cursor, vertical limits, reference level, mean, fit width)
-// change only by commands.
+// change by commands, and view and cursor also by following the partner's
+// exchange block (follow_block) in linked operation.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace tarno {
 
 constexpr int INTERP_CAPACITY = 1024;   // interpolated points of one frame
 
 struct DisplayState {
-    // View (set by commands; snapped onto point frequencies by each frame)
+    // View (set by commands and follow_block; snapped onto point frequencies by each frame)
     double view_low;            // lower frequency limit of the view
     double view_high;           // upper frequency limit of the view
     double cursor_freq;         // cursor frequency (not snapped)
@@ -51,7 +53,7 @@ struct DisplayState {
     bool message_flag;          // a command wrote into the status rows; next cursor move rewrites them
     std::array<char, 80> status_line_1; // first status line as last drawn (restored after "ARE YOU SURE")
     std::array<char, 80> bottom_line;   // key summary of the bottom row
-    std::array<char, 100> spectrum_directory; // directory part of data_file_name
+    std::string spectrum_directory;     // directory of the spectrum file, whole (set by initialise_display)
 };
 
 extern DisplayState display;

@@ -40,12 +40,13 @@ static void draw_level_line(int16_t level) {
 
 // Shows `prompt` in row 1 (row 2 cleared) in text colour 12.
 static void show_level_prompt(const char* prompt) {
-    set_text_color(12);
+    set_text_color(COLOR_LIGHT_RED);
     clear_message_rows();
     set_text_position(1, 1);
     write_text(prompt);
 }
 
+namespace {
 // The next level after a W/w/Z/z key: 1.5 pixels per key, a further 9 for the
 // capital letter; `floor` is where a downward step may not reach (none for the
 // baseline level, which is held inside the vertical window).
@@ -53,6 +54,7 @@ struct LevelRules {
     double floor_level;         // a downward step to this or below gives floor + 1 pixel
     bool has_floor;
 };
+}  // namespace
 
 static int16_t step_level(int16_t level, int16_t key, const LevelRules& rules) {
     const DisplayState& d = display;
@@ -74,7 +76,7 @@ static int16_t step_level(int16_t level, int16_t key, const LevelRules& rules) {
 // Moves an XOR line with W, w, Z, z until ENTER; returns the level fixed.
 static int16_t set_level_with_keys(int16_t level, const LevelRules& rules) {
     set_write_mode(WRITE_MODE_XOR);
-    set_color(12);
+    set_color(COLOR_LIGHT_RED);
     draw_level_line(level);
     for (;;) {
         int16_t key = 0;
@@ -96,13 +98,13 @@ static void prepare_peak_finder() {
     int16_t level = set_level_with_keys(to_level(d.mean_intensity), LevelRules{0, false});
     show_level_prompt(" Set the Y-axis cutoff with W,Z keys, terminate with ENTER");
     int16_t cutoff = set_level_with_keys(to_level(level + 10 * t), LevelRules{static_cast<double>(level), true});
-    set_text_color(0);
-    set_background_color(7);
+    set_text_color(COLOR_BLACK);
+    set_background_color(COLOR_LIGHT_GREY);
     AUTOPK(d.first_index, d.last_index, cutoff, level, d.fit_width, d.y_high - d.mean_intensity,
            linked_input.line_uncertainty);
     show_text_cursor(false);
     set_write_mode(WRITE_MODE_COPY);
-    set_color(15);
+    set_color(COLOR_WHITE);
 }
 
 // [SECTION] The prompt -------------------------------------------------------------------------
@@ -110,8 +112,8 @@ static void prepare_peak_finder() {
 // Asks the width until an accepted one is typed (ENTER alone reads 0: not accepted).
 static int ask_fit_width() {
     for (;;) {
-        set_text_color(1);
-        set_background_color(7);
+        set_text_color(COLOR_BLUE);
+        set_background_color(COLOR_LIGHT_GREY);
         clear_message_rows();
         set_text_position(1, 1);
         console_write(" Current no. of points for fitting lineshape: " + format_integer(display.fit_width, 3));

@@ -50,8 +50,8 @@ static void clear_plot_area() {
     d.freq_per_pixel = (d.view_high - d.view_low) / screen.screen_width;
     set_world_window(true, d.view_low, d.y_bottom, d.view_high, d.y_high);
     set_line_style(0xFFFF);
-    set_color(15);
-    set_background_color(1);
+    set_color(COLOR_WHITE);
+    set_background_color(COLOR_BLUE);
     set_write_mode(WRITE_MODE_COPY);
     clear_screen(1);
     d.y_floor = d.y_low;
@@ -72,13 +72,13 @@ void draw_linked_indicator() {
     const DisplayState& d = display;
     double pixel_y = (d.y_high - d.y_floor) / (screen.screen_height - 4 * screen.row_height);
     double eight_pixels_x = 8 * (d.view_high - d.view_low) / (screen.screen_width - 4);
-    set_color(12);
+    set_color(COLOR_LIGHT_RED);
     for (int k = 1; k <= 10; ++k) {
         double y = d.y_high - (k - 1) * pixel_y;
         move_to_world(d.view_high - eight_pixels_x, y);
         line_to_world(d.view_high, y);
     }
-    set_color(15);
+    set_color(COLOR_WHITE);
 }
 
 // The F8 marker: a dashed line at a constant offset from the partner's cursor.
@@ -86,11 +86,11 @@ void draw_offset_marker() {
     const DisplayState& d = display;
     double x = linked.partner_cursor + linked.marker_offset;
     if (!(x >= d.view_low && x <= d.view_high)) return;
-    set_color(14);
+    set_color(COLOR_YELLOW);
     set_line_style(0xEEEE);
     move_to_world(x, d.y_high);
     line_to_world(x, d.y_floor);
-    set_color(15);
+    set_color(COLOR_WHITE);
     set_line_style(0xFFFF);
 }
 
@@ -114,10 +114,10 @@ void draw_cursor_line() {
     const DisplayState& d = display;
     if (!(d.cursor_freq >= d.view_low && d.cursor_freq <= d.view_high)) return;
     set_write_mode(WRITE_MODE_XOR);
-    set_color(14);
+    set_color(COLOR_YELLOW);
     move_to_world(d.cursor_freq, cursor_top());
     line_to_world(d.cursor_freq, d.y_floor);
-    set_color(15);
+    set_color(COLOR_WHITE);
     set_write_mode(WRITE_MODE_COPY);
 }
 
@@ -138,8 +138,8 @@ void draw_frame() {
     publish_cursor(d.cursor_freq);
     MARSCA(d.view_low, d.view_high);
 
-    set_text_color(0);
-    set_background_color(7);
+    set_text_color(COLOR_BLACK);
+    set_background_color(COLOR_LIGHT_GREY);
     d.first_index = point_index(d.view_low);
     d.last_index = point_index(d.view_high);
     d.cursor_index = point_index(d.cursor_freq);

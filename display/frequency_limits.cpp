@@ -14,11 +14,13 @@
 
 namespace tarno {
 
+namespace {
 // How the typed limit ended the dialogue, or that it goes on.
 enum LimitAnswer {
     LimitAnswer_Accepted,       // go on (to the upper limit, or redraw)
     LimitAnswer_ViewCentred,    // a negative answer placed the view; the dialogue ends
 };
+}  // namespace
 
 // Writes the page: heading, the three rows of limits and the instructions.
 static void write_limits_page() {
@@ -96,8 +98,8 @@ static LimitAnswer ask_upper_limit() {
 // Runs the dialogue; the whole screen is redrawn afterwards in every case.
 Redraw frequency_limits_dialogue() {
     DisplayState& d = display;
-    set_background_color(7);
-    set_text_color(0);
+    set_background_color(COLOR_LIGHT_GREY);
+    set_text_color(COLOR_BLACK);
     clear_screen(0);
     set_text_position(1, 1);
     write_limits_page();

@@ -115,7 +115,7 @@ static bool wait_for_enter_or_next_page() {
 
 static void write_closing_prompt(int16_t text_colour) {
     write_text("               Press ");
-    set_text_color(12);
+    set_text_color(COLOR_LIGHT_RED);
     write_text("ENTER ");
     set_text_color(text_colour);
 }

@@ -36,7 +36,7 @@ static std::string list_name(const std::string& path) {
 // A typed name is taken relative to the spectrum's directory, unless it is absolute.
 static std::string path_beside_spectrum(std::string_view name) {
     if (name.starts_with('/')) return std::string(name);
-    return trimmed_text_field(display.spectrum_directory) + std::string(name);
+    return display.spectrum_directory + std::string(name);
 }
 
 static std::string counts_text(const ListCounts& counts) {

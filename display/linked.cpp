@@ -44,7 +44,7 @@ constexpr int SECOND_BYTE_WAIT_MS = 100;    // an extended key's code follows it
 // Reads tarno_l.inp beside the spectrum and mirrors what the display draws
 // (found flag, short datafile name) into the linked state.
 void load_linked_input() {
-    RDINP(trimmed_text_field(display.spectrum_directory), linked_input);
+    RDINP(display.spectrum_directory, linked_input);
     linked.linked_input_found = linked_input.linked_input_found;
     linked.datafile_short_name = linked_input.datafile_short_name;
     load_linked_datafile_lines(linked_input.datafile_name, linked_input.linked_input_found == 1);

@@ -79,15 +79,15 @@ void MARSCA(double low, double high) {
     const DisplayState& s = display;
     double d = marker_step(low, high);
     if (d > 0) {
-        set_color(15);
+        set_color(COLOR_WHITE);
         for (double f = first_tick(low, d); f <= high; f = next_tick(f, d)) {
             double length = is_long_tick(f, d) ? 13 : 5;
             move_to_world(f, s.y_floor);
             line_to_world(f, s.y_low - length * s.marker_unit);
         }
     }
-    set_text_color(1);
-    set_background_color(7);
+    set_text_color(COLOR_BLUE);
+    set_background_color(COLOR_LIGHT_GREY);
     set_text_position(screen.text_rows - 1, 1);
     write_text(marker_label_row(low, high, d));
 }

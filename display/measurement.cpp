@@ -26,6 +26,7 @@
 
 #include "app/records.hpp"          // the spectrum
 #include "common/fields.hpp"        // fixed-width result fields
+#include "common/numbers.hpp"       // round_half_away
 #include "display/display_state.hpp"
 #include "display/frame.hpp"        // the pieces of a frame: curve, box, cursor, markers, MARSCA
 #include "display/linked_state.hpp" // linked indicator and offset marker in the redraw
@@ -57,13 +58,14 @@ static constexpr int MIN_FIT_POINTS = 5;      // below this only interpolated da
 static constexpr int MAX_FIT_POINTS = 500;    // capacity of the fit's work arrays
 static constexpr int FIT_PASSES = 4;
 
-static constexpr int COLOUR_CURVE = 15;       // spectrum, as in a frame
-static constexpr int COLOUR_PARABOLA = 12;    // the fitted parabola
-static constexpr int COLOUR_LEVELS = 11;      // vertex line, baseline and top level
-static constexpr int COLOUR_EDGES = 14;       // fit-interval edges and half-height line
+static constexpr int COLOUR_CURVE = COLOR_WHITE;      // spectrum, as in a frame
+static constexpr int COLOUR_PARABOLA = COLOR_LIGHT_RED;   // the fitted parabola
+static constexpr int COLOUR_LEVELS = COLOR_LIGHT_CYAN;     // vertex line, baseline and top level
+static constexpr int COLOUR_EDGES = COLOR_YELLOW;      // fit-interval edges and half-height line
 static constexpr uint16_t STYLE_SOLID = 0xFFFF;
 static constexpr uint16_t STYLE_DOTTED = 0x9999;
 
+namespace {
 // [SECTION] Search curve --------------------------------------------------------------
 // The curve the search and the fit run on: the interpolated points of an
 // interpolated frame, otherwise the spectrum. Both are 1-based.
@@ -79,6 +81,7 @@ struct SearchCurve {
     }
     bool contains(long long k) const { return k >= 1 && k <= count; }
 };
+}  // namespace
 
 static SearchCurve current_search_curve() {
     const DisplayState& d = display;
@@ -91,7 +94,7 @@ static SearchCurve current_search_curve() {
 static long long round_to_index(double q) {
     constexpr double LIMIT = 1e15;
     if (!(std::fabs(q) < LIMIT)) return -(1LL << 50);
-    return static_cast<long long>(q >= 0 ? q + 0.5 : q - 0.5);
+    return static_cast<long long>(round_half_away(q));
 }
 
 // Returns the point of the search curve nearest frequency f (may lie outside it).
@@ -251,7 +254,7 @@ static void redraw_points() {
     set_line_style(STYLE_SOLID);
     set_write_mode(WRITE_MODE_COPY);
     set_color(COLOUR_CURVE);
-    set_background_color(1);
+    set_background_color(COLOR_BLUE);
     clear_screen(1);
     draw_line_overlay();
     draw_every_point();

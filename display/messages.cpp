@@ -24,12 +24,12 @@ void clear_message_rows() {
 }
 
 void show_message(std::string_view line1, std::string_view line2) {
-    set_text_color(1);
-    set_background_color(7);
+    set_text_color(COLOR_BLUE);
+    set_background_color(COLOR_LIGHT_GREY);
     write_row(1, line1);
     bool is_error = line1.size() >= 6 && line1.substr(1, 5) == "ERROR";
     write_row(2, is_error ? std::string_view() : line2);
-    set_text_color(0);
+    set_text_color(COLOR_BLACK);
     display.message_flag = true;
 }
 

@@ -21,6 +21,7 @@
 #include "common/fields.hpp"
 #include "display/append_modify.hpp"
 #include "display/display_commands.hpp"
+#include "input/keyboard.hpp"
 #include "display/display_state.hpp"
 #include "display/frame.hpp"
 #include "display/point_index.hpp"

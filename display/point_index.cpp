@@ -5,27 +5,10 @@
 #include "display/point_index.hpp"
 
 #include <cmath>
-#include <limits>
 
 #include "app/records.hpp"
 
 namespace tarno {
-
-double round_half_away(double value) { return std::trunc(value < 0 ? value - 0.5 : value + 0.5); }
-
-int32_t truncate_to_int32(double value) {
-    if (std::isnan(value)) return 0;
-    if (value >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-    if (value <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(value);
-}
-
-long long truncate_to_int64(double value) {
-    if (std::isnan(value)) return 0;
-    if (value >= 9.2e18) return std::numeric_limits<long long>::max();
-    if (value <= -9.2e18) return std::numeric_limits<long long>::min();
-    return static_cast<long long>(value);
-}
 
 // True when the spectrum spans a frequency range the index rule can divide by.
 static bool has_axis() {

@@ -14,6 +14,8 @@
 
 #include <cstdint>
 
+#include "common/numbers.hpp"   // round_half_away, truncate_to_int32/64 (used beside the index rule)
+
 namespace tarno {
 
 constexpr int32_t INDEX_LIMIT = 1 << 29;    // indices are held within +-2^29 so sums and differences never overflow
@@ -23,14 +25,5 @@ double index_frequency(int32_t index);      // frequency of an index, on the ext
 int32_t index_intensity(int32_t index);     // intensity of an index, flat outside the spectrum
 int32_t clamp_index(int32_t index);         // the index held within 1..point_count
 double axis_step();                         // frequency per point of the (extended) axis
-
-// Rounds half away from zero (add 0.5, or -0.5 below zero, then truncate).
-double round_half_away(double value);
-
-// Truncates toward zero into the range of int32_t (no overflow for huge values; NaN gives 0).
-int32_t truncate_to_int32(double value);
-
-// Truncates toward zero into the range of long long (NaN gives 0).
-long long truncate_to_int64(double value);
 
 }  // namespace tarno

@@ -9,8 +9,8 @@ namespace tarno {
 
 // Runs SAVESP on a cleared page and asks for the whole screen again.
 Redraw save_spectrum_command() {
-    set_text_color(0);
-    set_background_color(7);
+    set_text_color(COLOR_BLACK);
+    set_background_color(COLOR_LIGHT_GREY);
     clear_screen(0);
     set_text_position(1, 1);
     show_text_cursor(true);

@@ -15,20 +15,14 @@
 
 namespace tarno {
 
-// Waits until ENTER is pressed; other keys are consumed.
-void wait_for_enter() {
-    int16_t key = 0;
-    while (INKEY(key) != KEY_ENTER) {}
-}
-
 // Runs a full-page text screen in full window height (30 rows) on a cleared
 // window, then returns to the height the display had.
 template <class Page>
 static Redraw run_full_height_page(Page page) {
     bool switched = screen.text_rows == 17;
     if (switched) NARGR();
-    set_text_color(0);
-    set_background_color(7);
+    set_text_color(COLOR_BLACK);
+    set_background_color(COLOR_LIGHT_GREY);
     clear_screen(0);
     set_text_position(1, 1);
     page();
@@ -57,11 +51,11 @@ Redraw toggle_window_height() {
 // "ARE YOU SURE (Y/N) ?" in row 1; N puts the status line back.
 bool confirm_exit() {
     DisplayState& d = display;
-    set_text_color(0);
-    set_background_color(7);
+    set_text_color(COLOR_BLACK);
+    set_background_color(COLOR_LIGHT_GREY);
     clear_message_rows();
-    set_text_color(15);
-    set_background_color(12);
+    set_text_color(COLOR_WHITE);
+    set_background_color(COLOR_LIGHT_RED);
     set_text_position(1, 1);
     write_text(" ARE YOU SURE (Y/N) ?");
     for (;;) {
@@ -70,8 +64,8 @@ bool confirm_exit() {
         if (key == 'Y' || key == 'y') return true;
         if (key == 'N' || key == 'n') break;
     }
-    set_text_color(0);
-    set_background_color(7);
+    set_text_color(COLOR_BLACK);
+    set_background_color(COLOR_LIGHT_GREY);
     set_text_position(1, 1);
     write_text(text_field_view(d.status_line_1));
     set_text_position(2, 1);

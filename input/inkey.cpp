@@ -15,4 +15,11 @@ int16_t INKEY(int16_t& code) {
     return code;
 }
 
+// Reads keys until ENTER; every other key is consumed.
+void wait_for_enter() {
+    int16_t code = 0;
+    while (INKEY(code) != KEY_ENTER) {
+    }
+}
+
 }  // namespace tarno

@@ -8,25 +8,12 @@
 
 #include <cstdint>
 
+#include "window/window.hpp"   // the KEY_* codes, shared with the window's own dialogs
+
 namespace tarno {
 
-constexpr int16_t KEY_ENTER = 13;
-constexpr int16_t KEY_ESCAPE = 27;
-constexpr int16_t KEY_F1 = -59;
-constexpr int16_t KEY_F2 = -60;
-constexpr int16_t KEY_F3 = -61;
-constexpr int16_t KEY_F7 = -65;
-constexpr int16_t KEY_F8 = -66;
-constexpr int16_t KEY_HOME = -71;
-constexpr int16_t KEY_UP = -72;
-constexpr int16_t KEY_LEFT = -75;
-constexpr int16_t KEY_RIGHT = -77;
-constexpr int16_t KEY_END = -79;
-constexpr int16_t KEY_DOWN = -80;
-constexpr int16_t KEY_PGUP = -73;
-constexpr int16_t KEY_PGDN = -81;
-
 int16_t INKEY(int16_t& code);       // waits for one key; returns (and stores in code) its code
+void wait_for_enter();              // reads keys until ENTER; the others are dropped
 
 void PEEKSTART(int32_t unit);       // starts the reader thread (no-op when running)
 bool USERPEEKCHAR();                // true when a byte is pending; never waits

@@ -73,13 +73,6 @@ static void say_with_name(std::string_view prefix, const std::string& name) {
     set_text_color(COLOR_BLACK);
 }
 
-// Reads keys until ENTER.
-static void wait_for_enter() {
-    int16_t code = 0;
-    while (INKEY(code) != KEY_ENTER) {
-    }
-}
-
 // Writes a question on a fresh line and returns the typed answer.
 static std::string ask(std::string_view prompt) {
     console_write(" ");
@@ -278,7 +271,7 @@ static void report_failure(const PlotFileFailure& failure) {
 // Writes the data file(s) and the page scripts; on the first failure reports it and stops.
 static void write_plot_files(double low, double high, YLimits y, int32_t expansion, int32_t interp_count) {
     const PlotSettings& ps = plot_settings;
-    const std::string name = trimmed_text_field(text.data_file_name);
+    const std::string name = data_file_path();
     const int32_t base_length = base_name_length(name);
     const std::string base = name.substr(0, static_cast<size_t>(base_length));
     console_write(" ");

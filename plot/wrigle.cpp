@@ -81,8 +81,7 @@ static std::string data_reference(std::string_view spectrum_name, int32_t base_l
 
 // Returns `name` as the console shows it: "..." and its last 44 characters when longer than 45.
 std::string shown_file_name(const std::string& name) {
-    if (name.size() <= SHOWN_NAME_MAX) return name;
-    return "..." + name.substr(name.size() - (SHOWN_NAME_MAX - 1));
+    return shortened_name(name, SHOWN_NAME_MAX, SHOWN_NAME_MAX - 1);
 }
 
 // [SECTION] Page pieces -------------------------------------------------------

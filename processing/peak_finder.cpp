@@ -114,13 +114,6 @@ static void say_highlighted(std::string_view text) {
     set_text_color(COLOR_BLACK);
 }
 
-// Reads keys until ENTER.
-static void wait_for_enter() {
-    int16_t code = 0;
-    while (INKEY(code) != KEY_ENTER) {
-    }
-}
-
 // [SECTION] Dialogue ----------------------------------------------------------
 
 // Clears the screen and shows the levels and the range question.
@@ -304,8 +297,8 @@ static void show_summary(const PeakScan& scan, const std::string& failure) {
 void AUTOPK(int32_t first_displayed, int32_t last_displayed, int16_t cutoff, int16_t baseline, int16_t fit_width,
             double bar_scale, double nominal_error) {
     PeakFinderState& pk = peak_finder;
-    const std::string spectrum_name = trimmed_text_field(text.data_file_name);
-    const std::string directory(directory_part(spectrum_name));
+    const std::string spectrum_name = data_file_path();
+    const std::string directory(spectrum_directory(spectrum_name));
 
     // ---- dialogue --------------------------------------------------------------
     pk.search_range = ask_search_range(cutoff, baseline);

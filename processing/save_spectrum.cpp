@@ -39,19 +39,18 @@
 #include "common/fields.hpp"        // fixed-width fields, answers, path rules
 #include "common/staged_file.hpp"   // temporary file renamed into place
 #include "common/line_writer.hpp"   // the points' lines, formatted in parallel, written in order
-#include "input/keyboard.hpp"       // INKEY for the closing ENTER
+#include "input/keyboard.hpp"       // wait_for_enter
 #include "window/window.hpp"        // console
 
 namespace tarno {
 
 // [SECTION] Constants and own state -------------------------------------------
 static constexpr size_t OUTPUT_NAME_LENGTH = 20;   // characters kept of a typed output name
-static constexpr size_t SHOWN_NAME_LENGTH = 70;    // characters of data_file_name shown and written to ASCII files
+static constexpr size_t SHOWN_NAME_LENGTH = 70;    // characters of the spectrum's path shown and written to ASCII files
 static constexpr float TWO_BYTE_SPAN = 64000.0f;   // widest span of stored binary values (-32000..32000)
 static constexpr int32_t BINARY_CHUNK_POINTS = 65536; // intensities converted per write
-static constexpr int HIGHLIGHT_COLOR = 12;         // text colour of file names
-static constexpr int NORMAL_TEXT_COLOR = 0;
 
+namespace {
 enum OutputType : int16_t {
     OutputType_Binary = 0,      // the binary spectrum format
     OutputType_Ascii = 1,       // two-column ASCII text
@@ -71,8 +70,10 @@ struct SaveState {
     float lower_limit;          // ASCII: the last new limits (lower < upper)
     float upper_limit;
 };
+}  // namespace
 static SaveState save;
 
+namespace {
 struct IntensityRange {
     int32_t min, max;           // smallest and largest intensity of the spectrum
 };
@@ -87,6 +88,7 @@ struct AsciiMapping {
     double scale;
     float lower;
 };
+}  // namespace
 
 // [SECTION] Console helpers ---------------------------------------------------
 
@@ -95,9 +97,9 @@ static void say(std::string_view line) { console_write(line); }
 
 // Writes one line in the highlight colour, then sets the normal text colour back.
 static void say_highlighted(std::string_view line) {
-    set_text_color(HIGHLIGHT_COLOR);
+    set_text_color(COLOR_LIGHT_RED);
     console_write(line);
-    set_text_color(NORMAL_TEXT_COLOR);
+    set_text_color(COLOR_BLACK);
 }
 
 // Writes a prompt without a line break and returns the line typed after it.
@@ -106,26 +108,12 @@ static std::string ask(std::string_view prompt) {
     return console_read_line();
 }
 
-// Reads keys until ENTER.
-static void wait_for_enter() {
-    int16_t code = 0;
-    while (INKEY(code) != KEY_ENTER) {
-    }
-}
-
 // [SECTION] Dialogue ----------------------------------------------------------
 
-// Returns the trimmed first 70 characters of data_file_name (as shown and as
-// written into ASCII files).
+// Returns the spectrum's path as shown and as written into ASCII files: whole
+// up to 70 characters, else "..." and its last 67.
 static std::string shown_source_name() {
-    return std::string(trim_right(text_field_view(text.data_file_name).substr(0, SHOWN_NAME_LENGTH)));
-}
-
-// Returns the directory of the spectrum file, up to and including its last
-// separator ("" when it has none). The whole name is used, so a long path
-// still saves beside the spectrum.
-static std::string spectrum_directory() {
-    return std::string(directory_part(trimmed_text_field(text.data_file_name)));
+    return shortened_name(data_file_path(), SHOWN_NAME_LENGTH, SHOWN_NAME_LENGTH - 3);
 }
 
 // Keeps an answer as the output name (first 20 characters, trimmed); false when it is empty.
@@ -233,7 +221,7 @@ static float ask_new_range() {
 static float ask_binary_scale(int64_t range) {
     for (;;) {
         say(" ");
-        say("     Dynamic range of spectrum =" + format_integer(range, 9));
+        say("     Dynamic range of spectrum =" + format_count(range, 9));
         say("     " "         Maximum possible =    64000  " "(2-byte limit)");
         say("");
         std::optional<long long> answer = read_integer_field(ask("     " "          New range (1/0) ?  "), 5);
@@ -284,7 +272,7 @@ static AsciiMapping ask_ascii_mapping(IntensityRange range) {
     AsciiMapping unchanged{1.0, static_cast<float>(range.min)};
     for (;;) {
         say(" ");
-        say("     Y-axis limits of spectrum =" + format_integer(range.max, 6) + "," + format_integer(range.min, 6));
+        say("     Y-axis limits of spectrum =" + format_count(range.max, 6) + "," + format_count(range.min, 6));
         say("");
         std::optional<long long> answer = read_integer_field(ask("     " "         New limits (1/0) ?  "), 5);
         if (!answer) continue;
@@ -376,7 +364,7 @@ static void finish_output(StagedFile& out, const std::string& failure) {
 // Runs the save dialogue and writes the spectrum in the chosen format.
 void SAVESP() {
     std::string source = shown_source_name();
-    std::string directory = spectrum_directory();
+    std::string directory(spectrum_directory(data_file_path()));
     say(" ");
     say("_____O U T P U T   T O   F I L E" + std::string(48, '_'));
     say("");

@@ -36,9 +36,11 @@ constexpr double POSITION_LIMIT = 1099511627776.0; // 2^40: where a mapped world
 
 // [SECTION] Pixels and clipping -------------------------------------------------
 
+namespace {
 struct ClipRect {
     int x1, y1, x2, y2;   // window pixels, inclusive; empty when x1 > x2 or y1 > y2
 };
+}  // namespace
 
 // The viewport intersected with the window.
 static ClipRect clip_rect_locked() {
@@ -150,6 +152,7 @@ static bool clip_to_limit(double& x0, double& y0, double& x1, double& y1) {
     return true;
 }
 
+namespace {
 // Steps of a line along its major axis: step k is at major = m0 + sm·k and
 // minor = n0 + sn·⌊(2k·|dn| + n)/(2n)⌋ (Bresenham's midpoint rounding), k = 0..n−1.
 struct LineSteps {
@@ -158,6 +161,7 @@ struct LineSteps {
     int64_t n, dn;        // major length, |minor length|
     int64_t minor_at(int64_t k) const { return n0 + sn * ((2 * k * dn + n) / (2 * n)); }
 };
+}  // namespace
 
 // First and last step (inclusive) whose major coordinate lies in [low, high].
 static void clip_major(const LineSteps& line, int64_t low, int64_t high, int64_t& first, int64_t& last) {

@@ -19,9 +19,6 @@
 
 namespace tarno::window_internal {
 
-constexpr uint8_t KEY_BACKSPACE = 8;
-constexpr uint8_t KEY_RETURN = 13;
-constexpr uint8_t KEY_LINEFEED = 10;
 constexpr const char* PAUSE_PROMPT = "Press ENTER to continue";
 
 // [SECTION] Grid drawing --------------------------------------------------------
@@ -226,7 +223,7 @@ std::string console_read_line() {
             continue;
         }
         std::lock_guard guard(surface().lock);
-        if (key == KEY_RETURN || key == KEY_LINEFEED) {
+        if (key == KEY_ENTER || key == KEY_LINEFEED) {
             new_line_locked();
             update_text_cursor_locked();
             return line;
@@ -238,7 +235,7 @@ std::string console_read_line() {
             }
             continue;
         }
-        if (key < 32 || key == 127) continue;
+        if (key < 32 || key == KEY_DELETE_CHARACTER) continue;   // control keys are not text
         line.push_back(char(key));
         write_locked(std::string_view(&line.back(), 1));
     }
@@ -257,7 +254,7 @@ void pause_until_enter() {
             read_key();
             continue;
         }
-        if (key == KEY_RETURN || key == KEY_LINEFEED) break;
+        if (key == KEY_ENTER || key == KEY_LINEFEED) break;
     }
     std::lock_guard guard(surface().lock);
     new_line_locked();

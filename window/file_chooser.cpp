@@ -16,7 +16,7 @@
 //   [SECTION] Keys
 #include "window/file_chooser.hpp"
 
-#include "common/fields.hpp"        // format_integer for file sizes
+#include "common/fields.hpp"        // format_integer for file sizes, trim, shortened_name
 #include "window/screen_panel.hpp"  // SavedScreen, write_cells, read_dialog_key
 #include "window/window.hpp"
 
@@ -29,11 +29,12 @@ namespace tarno::window_internal {
 namespace fs = std::filesystem;
 
 constexpr int COLUMNS = 80;
-constexpr int PANEL_FG = 0, PANEL_BG = 7;      // normal text
-constexpr int HOT_FG = 15, HOT_BG = 1;         // caption bar, highlighted entry
-constexpr int FIELD_FG = 0, FIELD_BG = 15;     // typed name
-constexpr int HINT_FG = 1;
+constexpr int PANEL_FG = COLOR_BLACK, PANEL_BG = COLOR_LIGHT_GREY;  // normal text
+constexpr int HOT_FG = COLOR_WHITE, HOT_BG = COLOR_BLUE;           // caption bar, highlighted entry
+constexpr int FIELD_FG = COLOR_BLACK, FIELD_BG = COLOR_WHITE;      // typed name
+constexpr int HINT_FG = COLOR_BLUE;
 
+namespace {
 struct Entry {
     std::string name;
     bool is_directory;
@@ -50,15 +51,9 @@ struct Chooser {
     std::string typed;                  // the "File name:" field
     std::string notice;                 // shown in the hint row once, e.g. a directory that cannot be read
 };
+}  // namespace
 
 // [SECTION] Filters ---------------------------------------------------------------
-
-static std::string_view trim(std::string_view text) {
-    size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) return {};
-    size_t last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
 
 std::vector<FileFilter> parse_filter_list(std::string_view list) {
     std::vector<FileFilter> filters;
@@ -138,7 +133,7 @@ static void list_directory(Chooser& c) {
     std::vector<Entry> directories, files;
     std::error_code error;
     fs::directory_iterator it(c.directory, fs::directory_options::skip_permission_denied, error);
-    if (error) c.notice = "Cannot read " + keep_tail(c.directory.string(), 50) + ": " + error.message();
+    if (error) c.notice = "Cannot read " + shortened_name(c.directory.string(), 50, 47) + ": " + error.message();
     for (; !error && it != fs::directory_iterator(); it.increment(error)) {
         std::string name = it->path().filename().string();
         if (name.empty() || name[0] == '.') continue;  // hidden files stay hidden, as in desktop dialogs
@@ -176,7 +171,7 @@ static int list_rows() { return panel_rows() - 7; }
 static std::string entry_text(const Entry& e) {
     if (e.is_directory) return "  " + e.name + "/";
     std::string size = format_integer(static_cast<long long>(e.size), 12);
-    std::string name = "  " + keep_tail(e.name, 62);
+    std::string name = "  " + shortened_name(e.name, 62, 59);
     name.resize(COLUMNS - 2 - size.size(), ' ');
     return name + size;
 }
@@ -189,7 +184,7 @@ static void draw_chooser(Chooser& c, std::string_view caption) {
     if (c.selected >= c.first_shown + shown) c.first_shown = c.selected - shown + 1;
 
     write_cells(1, 1, " " + std::string(caption), COLUMNS, HOT_FG, HOT_BG);
-    write_cells(2, 1, " Look in:   " + keep_tail(c.directory.string(), COLUMNS - 13), COLUMNS, PANEL_FG, PANEL_BG);
+    write_cells(2, 1, " Look in:   " + shortened_name(c.directory.string(), COLUMNS - 13, COLUMNS - 16), COLUMNS, PANEL_FG, PANEL_BG);
     std::string type = " Type:      " + c.filters[c.filter_index].description;
     if (c.filters.size() > 1) type += "   (" + std::to_string(c.filter_index + 1) + " of " + std::to_string(c.filters.size()) + ")";
     write_cells(3, 1, type, COLUMNS, PANEL_FG, PANEL_BG);
@@ -204,7 +199,7 @@ static void draw_chooser(Chooser& c, std::string_view caption) {
     }
     write_cells(rows - 2, 1, "", COLUMNS, PANEL_FG, PANEL_BG);
     write_cells(rows - 1, 1, " File name: ", 12, PANEL_FG, PANEL_BG);
-    write_cells(rows - 1, 13, keep_tail(c.typed, COLUMNS - 14) + "_", COLUMNS - 13, FIELD_FG, FIELD_BG);
+    write_cells(rows - 1, 13, shortened_name(c.typed, COLUMNS - 14, COLUMNS - 17) + "_", COLUMNS - 13, FIELD_FG, FIELD_BG);
     write_cells(rows - 1, COLUMNS, "", 1, PANEL_FG, PANEL_BG);
     std::string hint = c.notice.empty()
         ? " ENTER open/choose  ESC cancel  arrows PGUP PGDN move  TAB file type  BKSP up"
@@ -271,17 +266,17 @@ std::optional<std::string> choose_file_in_window(std::string_view caption, std::
         int key = read_dialog_key();
         std::optional<std::string> chosen;
         switch (key) {
-        case -72: move_highlight(c, -1); break;                       // UP
-        case -80: move_highlight(c, 1); break;                        // DOWN
-        case -73: move_highlight(c, -list_rows()); break;             // PGUP
-        case -81: move_highlight(c, list_rows()); break;              // PGDN
-        case -71: move_highlight(c, -static_cast<int>(c.entries.size())); break;  // HOME
-        case -79: move_highlight(c, static_cast<int>(c.entries.size())); break;   // END
-        case 9: case -77: switch_filter(c, 1); break;                 // TAB, RIGHT
-        case -75: switch_filter(c, -1); break;                        // LEFT
-        case 27: saved.restore(); return std::nullopt;                // ESC
-        case 13: chosen = c.typed.empty() ? take_entry(c) : take_typed_name(c); break;
-        case 8:                                                       // BACKSPACE
+        case KEY_UP: move_highlight(c, -1); break;
+        case KEY_DOWN: move_highlight(c, 1); break;
+        case KEY_PGUP: move_highlight(c, -list_rows()); break;
+        case KEY_PGDN: move_highlight(c, list_rows()); break;
+        case KEY_HOME: move_highlight(c, -static_cast<int>(c.entries.size())); break;
+        case KEY_END: move_highlight(c, static_cast<int>(c.entries.size())); break;
+        case KEY_TAB: case KEY_RIGHT: switch_filter(c, 1); break;
+        case KEY_LEFT: switch_filter(c, -1); break;
+        case KEY_ESCAPE: saved.restore(); return std::nullopt;
+        case KEY_ENTER: chosen = c.typed.empty() ? take_entry(c) : take_typed_name(c); break;
+        case KEY_BACKSPACE:
             if (!c.typed.empty()) c.typed.pop_back();
             else enter_directory(c, c.directory.parent_path());
             break;

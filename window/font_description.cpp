@@ -9,11 +9,13 @@ namespace tarno::window_internal {
 
 constexpr size_t MAX_TYPEFACE = 32;   // characters of a typeface name that count
 
+namespace {
 // The old short names and what they stand for.
 struct Alias {
     const char* old_name;
     const char* name;
 };
+}  // namespace
 static constexpr Alias OLD_NAMES[] = {
     {"tms rmn", "Times New Roman"},
     {"courier", "Courier New"},

@@ -41,6 +41,7 @@ namespace tarno::window_internal {
 
 constexpr int DEFAULT_TEXT_HEIGHT = 16;  // pixels, when a description gives no h
 
+namespace {
 // A face on disk: what fontconfig names and where FreeType finds it.
 struct FaceFile {
     std::string file;
@@ -71,6 +72,7 @@ struct ConsoleFont {
 struct CellMetrics {
     double cell, ascent, average_width;
 };
+}  // namespace
 
 // [SECTION] File-level state
 static FT_Library g_library = nullptr;

@@ -17,6 +17,7 @@
 namespace tarno::headless {
 using namespace window_internal;
 
+namespace {
 // [SECTION] File-level state
 // Guarded by its own lock: tones and answers may come from any thread.
 struct Script {
@@ -28,8 +29,10 @@ struct Script {
     std::string last_filter;
     int exit_behaviour = 1;
 };
+}  // namespace
 static Script g_script;
 
+namespace {
 // [SECTION] Backend -------------------------------------------------------------
 class HeadlessBackend final : public Backend {
 public:
@@ -69,6 +72,7 @@ public:
         g_script.exit_behaviour = behaviour;
     }
 };
+}  // namespace
 static HeadlessBackend g_backend;
 
 // [SECTION] Script --------------------------------------------------------------

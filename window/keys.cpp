@@ -17,6 +17,7 @@
 
 namespace tarno::window_internal {
 
+namespace {
 // [SECTION] File-level state
 struct KeyQueue {
     std::mutex lock;                  // guards everything here
@@ -28,6 +29,7 @@ struct KeyQueue {
     bool direction_keys = false;      // the pass_direction_keys setting
     std::deque<std::string> file_arguments;
 };
+}  // namespace
 static KeyQueue g_keys;
 
 constexpr int WINDOW_HANDLE = 1;      // the one drawing window (units 0 and 5)

@@ -2,19 +2,15 @@
 #include <png.h>   // libpng: the PNG encoder
 
 #include <cstdio>
-#include <memory>
 
+#include "common/file_handle.hpp"
 #include "window/core.hpp"
 
 namespace tarno::window_internal {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 // Returns false (with a message naming the file) when the file cannot be written.
 bool write_png(const std::string& path, int width, int height, const std::vector<uint32_t>& pixels) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
+    FileHandle file(std::fopen(path.c_str(), "wb"));
     if (!file) {
         std::fprintf(stderr, "PNG: [%s] Failed to open file\n", path.c_str());
         return false;

@@ -64,10 +64,4 @@ int read_dialog_key() {
     return key;
 }
 
-std::string keep_tail(std::string_view text, size_t width) {
-    if (text.size() <= width) return std::string(text);
-    if (width <= 3) return std::string(text.substr(text.size() - width));
-    return "..." + std::string(text.substr(text.size() - (width - 3)));
-}
-
 }  // namespace tarno::window_internal

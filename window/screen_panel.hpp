@@ -34,7 +34,5 @@ int console_row_count();           // text rows of the window (at least 1)
 void write_cells(int row, int column, std::string_view text, int width, int text_color, int background_color);
 // An extended key as one negative code (-scan code), an ordinary key as its byte.
 int read_dialog_key();
-// Keeps the last `width` characters of `text`, marking a cut with "...".
-std::string keep_tail(std::string_view text, size_t width);
 
 }  // namespace tarno::window_internal

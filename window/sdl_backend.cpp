@@ -63,6 +63,7 @@ constexpr const char* DEFAULT_TITLE = "TARNO";
 
 // [SECTION] State ---------------------------------------------------------------
 
+namespace {
 // What the program thread asks of the main thread. Guarded by `lock`.
 struct Requests {
     std::mutex lock;
@@ -106,6 +107,7 @@ struct SdlWindow {
     bool quit = false;                  // leave the main loop
     Requests requests;
 };
+}  // namespace
 static SdlWindow SDLW;
 
 static void wake_main_thread() {
@@ -134,7 +136,7 @@ std::string window_internal::text_input_bytes(std::string_view utf8) {
         }
         i += valid ? static_cast<size_t>(length) : 1;
         // 224 (a grave) is the prefix byte of cursor keys: as text it would swallow the next key.
-        if (valid && code >= 32 && code <= 255 && code != 127 && code != 224) bytes.push_back(static_cast<char>(code));
+        if (valid && code >= 32 && code <= 255 && code != KEY_DELETE_CHARACTER && code != KEY_PREFIX_CURSOR) bytes.push_back(static_cast<char>(code));
     }
     return bytes;
 }
@@ -266,6 +268,7 @@ static void present_if_needed(SdlWindow& w) {
 // [SECTION] Backend calls ---------------------------------------------------------------
 // Called by the core on the program thread.
 
+namespace {
 class SdlBackend final : public Backend {
 public:
     void resize(int width, int height) override {
@@ -313,6 +316,7 @@ public:
         if (behaviour >= 1 && behaviour <= 3) SDLW.exit_behaviour = behaviour;
     }
 };
+}  // namespace
 
 // Main thread: carries out what the program thread asked for.
 static void run_requests(SdlWindow& w) {

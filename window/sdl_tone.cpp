@@ -22,6 +22,7 @@ constexpr int TONE_SAMPLE_RATE = 44100;     // samples per second
 constexpr int16_t TONE_AMPLITUDE = 6000;    // of 32767: audible, not harsh
 constexpr float TWO_PI = 6.28318530718f;
 
+namespace {
 // The one audio device and the tone it is playing.
 struct ToneDevice {
     std::mutex open_lock;               // guards open/close against each other
@@ -32,6 +33,7 @@ struct ToneDevice {
     int64_t samples_left = 0;
     float phase = 0.0f;                 // radians, carried from tone to tone
 };
+}  // namespace
 static ToneDevice TONE;
 
 // Audio thread: the pending tone, then silence.

@@ -78,6 +78,28 @@ constexpr int SCAN_F11 = 133, SCAN_F12 = 134;
 constexpr int SCAN_HOME = 71, SCAN_UP = 72, SCAN_PGUP = 73, SCAN_LEFT = 75, SCAN_RIGHT = 77;
 constexpr int SCAN_END = 79, SCAN_DOWN = 80, SCAN_PGDN = 81, SCAN_INS = 82, SCAN_DEL = 83;
 
+// Key codes as the program reads them (INKEY, read_dialog_key): an ordinary
+// key is its character code, an extended key the negative of its scan code.
+constexpr int16_t KEY_BACKSPACE = 8;
+constexpr int16_t KEY_TAB = 9;
+constexpr int16_t KEY_LINEFEED = 10;
+constexpr int16_t KEY_ENTER = 13;
+constexpr int16_t KEY_ESCAPE = 27;
+constexpr int16_t KEY_DELETE_CHARACTER = 127;  // the ASCII DEL a terminal sends for backspace; never typed text
+constexpr int16_t KEY_F1 = -SCAN_F1;
+constexpr int16_t KEY_F2 = -SCAN_F2;
+constexpr int16_t KEY_F3 = -SCAN_F3;
+constexpr int16_t KEY_F7 = -SCAN_F7;
+constexpr int16_t KEY_F8 = -SCAN_F8;
+constexpr int16_t KEY_HOME = -SCAN_HOME;
+constexpr int16_t KEY_UP = -SCAN_UP;
+constexpr int16_t KEY_PGUP = -SCAN_PGUP;
+constexpr int16_t KEY_LEFT = -SCAN_LEFT;
+constexpr int16_t KEY_RIGHT = -SCAN_RIGHT;
+constexpr int16_t KEY_END = -SCAN_END;
+constexpr int16_t KEY_DOWN = -SCAN_DOWN;
+constexpr int16_t KEY_PGDN = -SCAN_PGDN;
+
 // What configure_window is asked for; the layer may adjust fields and leaves
 // the values it used in the record.
 struct WindowConfig {

@@ -46,7 +46,8 @@ static std::vector<std::string> box_lines(std::string_view message) {
 
 // Draws the button row with `yes` or No highlighted.
 static void draw_buttons(int row, bool yes) {
-    constexpr int BODY_FG = 0, BODY_BG = 15, HOT_FG = 15, HOT_BG = 1, COLD_BG = 7;
+    constexpr int BODY_FG = COLOR_BLACK, BODY_BG = COLOR_WHITE, HOT_FG = COLOR_WHITE, HOT_BG = COLOR_BLUE,
+                  COLD_BG = COLOR_LIGHT_GREY;
     write_cells(row, BOX_COLUMN, "", BOX_WIDTH, BODY_FG, BODY_BG);
     write_cells(row, BOX_COLUMN + 12, "[  Yes  ]", 9, yes ? HOT_FG : BODY_FG, yes ? HOT_BG : COLD_BG);
     write_cells(row, BOX_COLUMN + 28, "[  No   ]", 9, yes ? BODY_FG : HOT_FG, yes ? COLD_BG : HOT_BG);
@@ -73,12 +74,12 @@ bool ask_yes_no_in_window(std::string_view caption, std::string_view message) {
     for (;;) {
         draw_buttons(button_row, yes);
         int key = read_dialog_key();
-        if (key == 'y' || key == 'Y' || key == 'n' || key == 'N' || key == 13 || key == 27) {
-            bool answer = key == 13 ? yes : (key == 'y' || key == 'Y');
+        if (key == 'y' || key == 'Y' || key == 'n' || key == 'N' || key == KEY_ENTER || key == KEY_ESCAPE) {
+            bool answer = key == KEY_ENTER ? yes : (key == 'y' || key == 'Y');
             saved.restore();
             return answer;
         }
-        if (key == 9 || key == -75 || key == -77) yes = !yes;
+        if (key == KEY_TAB || key == KEY_LEFT || key == KEY_RIGHT) yes = !yes;
     }
 }
 

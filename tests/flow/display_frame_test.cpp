@@ -66,7 +66,23 @@ TEST_F(DisplayFlow, first_view_shows_one_point_per_pixel_in_reduced_height) {
     EXPECT_EQ(exchange_spectrum_start(), 1000.0);
     EXPECT_EQ(exchange_spectrum_end(), 1000.0 + 4999 * 0.5);
     EXPECT_EQ(exchange_spectrum_name(), "run5.spe");
-    EXPECT_EQ(trimmed_text_field(d.spectrum_directory), "/data/spectra/");
+    EXPECT_EQ(d.spectrum_directory, "/data/spectra/");
+}
+
+// Indices of a 10,000,000-point spectrum show in full in the status rows, and
+// the row is whole again when the cursor comes back to a short index.
+TEST_F(DisplayFlow, largest_indices_show_in_full) {
+    load_spectrum(MAX_POINTS, 0.0, 1.0, [](int32_t i) { return i % 1000; });
+    run_display();
+    headless::run([] { update_cursor(index_frequency(MAX_POINTS)); });
+    EXPECT_EQ(row(1), " X: 10000000   9999999.0000  <- Cursor             Display ranges -> X:     799");
+    headless::run([] { update_cursor(index_frequency(1000101)); });
+    EXPECT_EQ(row(1), " X: 1000101   1000100.0000  <- Cursor              Display ranges -> X:     799");
+    headless::run([] { update_cursor(index_frequency(5)); });
+    EXPECT_EQ(row(1), " X:      5         4.0000  <- Cursor               Display ranges -> X:     799");
+    display.view_high = index_frequency(MAX_POINTS + 2);
+    headless::run([] { draw_frame(); write_status_lines(); });
+    EXPECT_EQ(row(1).substr(46), "    Display ranges -> X: 10000001");   // ends in column 79
 }
 
 TEST_F(DisplayFlow, directory_and_name_of_the_spectrum_file) {
@@ -80,7 +96,7 @@ TEST_F(DisplayFlow, directory_and_name_of_the_spectrum_file) {
     for (const Case& c : cases) {
         set_text_field(text.data_file_name, c.file);
         run_display();
-        EXPECT_EQ(trimmed_text_field(display.spectrum_directory), c.directory) << c.file;
+        EXPECT_EQ(display.spectrum_directory, c.directory) << c.file;
         EXPECT_EQ(exchange_spectrum_name(), c.name) << c.file;
     }
 }
@@ -96,6 +112,18 @@ TEST_F(DisplayFlow, short_spectrum_is_shown_whole_and_padded_on_the_extended_axi
     EXPECT_EQ(spectrum.intensity[800], 100);
     EXPECT_DOUBLE_EQ(spectrum.frequency[800], 10.0 + 799 * 2.0);
     EXPECT_EQ(spectrum.intensity[801], -1);     // padding ends at the screen width
+}
+
+// A spectrum deeper than the name field: the linked input is looked for in its
+// whole directory, and the partner gets its whole name.
+TEST_F(DisplayFlow, long_path_keeps_its_directory) {
+    load_spectrum(1000, 0, 1, [](int32_t i) { return i; });
+    const std::string directory = "/" + std::string(70, 'd') + "/" + std::string(40, 'e') + "/";
+    set_data_file_name(directory + "run5.spe");
+    run_display();
+    EXPECT_EQ(display.spectrum_directory, directory);
+    EXPECT_EQ(exchange_spectrum_name(), "run5.spe");
+    EXPECT_EQ(headless::row_text(17).substr(40, 31), "...eeeeeeeeeeeeeeeeeee/run5.spe");
 }
 
 TEST_F(DisplayFlow, long_file_name_shows_its_end) {

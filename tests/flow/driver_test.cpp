@@ -4,6 +4,7 @@
 // the closing menu, so most cases need no display loop.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>   // mkfifo
 #include <unistd.h>
 
 #include <cstdint>
@@ -245,7 +246,6 @@ TEST_F(DriverFlow, bad_typed_names_bring_the_dialog_or_the_prompt_back) {
     } cases[] = {
         {"adir", "Cannot open adir: Is a directory", true},
         {"locked.spe", root ? nullptr : "Cannot open locked.spe: Permission denied", true},
-        {std::string(101, 'n'), "File name longer than 100 characters, not opened", false},
         {"   ", nullptr, true},
     };
     for (const auto& c : cases) {
@@ -268,6 +268,44 @@ TEST_F(DriverFlow, bad_typed_names_bring_the_dialog_or_the_prompt_back) {
     }
 }
 
+// Only regular files are read: a pipe (which would wait for a writer), a
+// device (which never ends) and a directory are refused with their reason
+// whichever way they were named, and the program goes on to the dialog.
+TEST_F(DriverFlow, files_that_are_not_regular_are_refused) {
+    const std::string pipe = dir_.file("pipe.spe");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::filesystem::create_directory(dir_.path() / "adir");
+    const std::string directory = dir_.file("adir");
+    enum Source { Typed, Argument, Dialog };
+    const struct {
+        Source source;
+        std::string name;
+        std::string message;
+    } cases[] = {
+        {Typed, pipe, "    Cannot open " + pipe + ": not a regular file (a pipe)"},
+        {Argument, pipe, "    Cannot open " + pipe + ": not a regular file (a pipe)"},
+        {Dialog, pipe, "    Cannot open " + pipe + ": not a regular file (a pipe)"},
+        {Argument, "/dev/zero", "    Cannot open /dev/zero: not a regular file (a character device)"},
+        {Typed, "/dev/zero", "    Cannot open /dev/zero: not a regular file (a character device)"},
+        {Argument, directory, "    Cannot open " + directory + ": Is a directory"},
+        {Argument, dir_.file("missing.spe"), "    Cannot open " + dir_.file("missing.spe") + ": No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name + " " + std::to_string(c.source));
+        headless::start();
+        if (c.source == Argument) set_file_arguments({c.name});
+        headless::type_line(c.source == Typed ? c.name : "");
+        if (c.source == Dialog) headless::answer_dialog(c.name);
+        end_at_dialog();
+        headless::RunResult run = run_program();
+        EXPECT_TRUE(run.ended);
+        EXPECT_FALSE(run.script_exhausted);
+        EXPECT_EQ(trimmed_row(find_row("Cannot open")), c.message);
+        EXPECT_EQ(find_row("Reading:"), 0);
+        set_file_arguments({});
+    }
+}
+
 TEST_F(DriverFlow, typed_name_with_spaces_opens) {
     dir_.write_bytes("my flat spectrum.spe", flat_spectrum());
     headless::type_line("my flat spectrum.spe");
@@ -275,6 +313,46 @@ TEST_F(DriverFlow, typed_name_with_spaces_opens) {
     EXPECT_TRUE(run.script_exhausted);   // at the closing menu
     EXPECT_EQ(trimmed_text_field(text.data_file_name), "my flat spectrum.spe");
     EXPECT_GT(find_row("-1 = EXIT"), 0);
+}
+
+// [SECTION] Long paths ------------------------------------------------------------------
+
+// A path longer than the 100-character name field: opened and kept whole, shown
+// as "..." and its end, however the name arrived.
+TEST_F(DriverFlow, long_paths_are_kept_whole_and_shown_shortened) {
+    const std::string sub = std::string(60, 'm') + "_campaign/" + std::string(40, 'r') + "_raw_scans";
+    std::filesystem::create_directories(dir_.path() / sub);
+    const std::string path = dir_.write_bytes(sub + "/run03.spe", binary_spectrum({}, MAX_POINTS + 1));
+    ASSERT_GT(path.size(), 110u);
+    enum Source { Typed, Argument, Dialog };
+    for (Source source : {Typed, Argument, Dialog}) {
+        SCOPED_TRACE(source);
+        headless::start();
+        if (source == Argument) set_file_arguments({path});
+        headless::type_line(source == Typed ? path : "");
+        if (source == Dialog) headless::answer_dialog(path);
+        // Too many points: the reader waits for ENTER below the "Reading:" line.
+        run_program();
+        EXPECT_EQ(data_file_path(), path);
+        EXPECT_EQ(trimmed_text_field(text.data_file_name), "..." + path.substr(path.size() - 97));
+        EXPECT_EQ(trimmed_row(find_row("    Reading:  ")), "    Reading:  ..." + path.substr(path.size() - 59));
+        set_file_arguments({});
+    }
+
+    // The closing menu shows the end of the whole path.
+    const std::string flat = dir_.write_bytes(sub + "/flat.spe", flat_spectrum());
+    headless::start();
+    headless::type_line(flat);
+    run_program();
+    EXPECT_EQ(trimmed_row(find_row("1 = another look")),
+              "          1 = another look at the spectrum from  ..." + flat.substr(flat.size() - 25));
+
+    // A long missing name builds its generic entry from the whole name.
+    headless::start();
+    headless::type_line(std::string(101, 'n') + ".spe");
+    end_at_dialog();
+    run_program();
+    EXPECT_EQ(headless::last_dialog_filter().substr(0, 12), " nnnnnnnnnnn");
 }
 
 // [SECTION] Name displays ----------------------------------------------------------------
@@ -411,6 +489,25 @@ TEST_F(DriverFlow, display_then_menu_one_looks_again_and_minus_one_ends) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(display.fit_width, 7);
     EXPECT_EQ(spectrum.point_count, 5);
+}
+
+// The display works in reduced height; the driver's screens after it have
+// the full 30 rows, so the information page of the next file fits.
+TEST_F(DriverFlow, screens_after_the_display_have_full_height) {
+    dir_.write_bytes("line.spe", binary_spectrum({1, 5, 30, 9, 2}));
+    dir_.write_bytes("next.spe", binary_spectrum({2, 6, 31, 8, 1}));
+    headless::type_line("line.spe");
+    headless::press_keys("\r");       // Ready to plot
+    headless::press_keys("\rY");      // leave the display
+    headless::type_line("0");          // another spectrum
+    headless::type_line("next.spe");
+    headless::RunResult run = run_program();   // stops at "Ready to plot"
+    EXPECT_TRUE(run.script_exhausted);
+    EXPECT_EQ(screen.text_rows, 30);
+    // The whole page, from its comment box in row 4 down to the ENTER prompt, is on the screen.
+    EXPECT_EQ(trimmed_row(4), "    test spectrum");
+    EXPECT_EQ(find_row("Time and Date:"), 7);
+    EXPECT_GT(find_row("  Ready to plot - press ENTER"), 7);
 }
 
 TEST_F(DriverFlow, zero_range_answer_one_enters_the_display) {

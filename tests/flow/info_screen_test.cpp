@@ -202,5 +202,22 @@ TEST(info_screen, gain_rule_and_overflowing_fields) {
     }
 }
 
+// The program's own capacity shows in full: no asterisks for 10,000,000 points
+// or for the widest intensities, one blank before each number.
+TEST(info_screen, largest_counts_and_intensities_show_in_full) {
+    const struct { int32_t points, low, high; const char* shown; } cases[] = {
+        {9999999, -1234, 32000, " 9999999 points, ranging from      -1234  to     32000"},
+        {10000000, -1234, 32000, " 10000000 points, ranging from      -1234  to     32000"},
+        {40000, -2147483647 - 1, 2147483647, "   40000 points, ranging from  -2147483648  to 2147483647"},
+    };
+    for (const auto& c : cases) {
+        fill_binary_records();
+        spectrum.point_count = c.points;
+        spectrum.intensity_min = c.low;
+        spectrum.intensity_max = c.high;
+        EXPECT_EQ(page_rows(27)[24], c.shown);
+    }
+}
+
 }  // namespace
 }  // namespace tarno

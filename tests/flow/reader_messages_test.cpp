@@ -69,7 +69,7 @@ TEST(reader_messages, binary_refusals_pause_then_return) {
     struct Case { std::string bytes; int message_row; std::string message; std::string second_line; };
     const Case cases[] = {
         {header_with_count(10000001), 3,
-         "     10000001 points in spectrum, while present maximum is10000000", ""},
+         "     10000001 points in spectrum, while present maximum is 10000000", ""},
         {valid.substr(0, 165), 3, "              PROBLEMS WITH INPUT OF INTENSITIES at pt.     2", ""},
         {valid.substr(0, 159), 3, "              PROBLEMS WITH INPUT OF THE NUMBER OF POINTS:",
          "              the file ends inside the point count"},

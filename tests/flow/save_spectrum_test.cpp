@@ -397,6 +397,25 @@ TEST_F(SaveSpectrum, overwrite_question) {
     }
 }
 
+// [SECTION] Long paths -----------------------------------------------------------
+
+// A spectrum deeper than the 100-character name field is saved beside it, and
+// its path is shown shortened at the front, the file name whole.
+TEST_F(SaveSpectrum, long_path_saves_beside_the_spectrum) {
+    load({1, 2, 3});
+    const std::string sub = std::string(50, 'c') + "_campaign/" + std::string(50, 'r') + "_raw_scans";
+    const std::string deep = dir.file(sub);
+    std::filesystem::create_directories(deep);
+    const std::string source = deep + "/run03.spe";
+    ASSERT_GT(source.size(), 100u);
+    set_data_file_name(source);
+    EXPECT_FALSE(save({"out.txt", "1", "0"}).script_exhausted);
+    EXPECT_TRUE(std::filesystem::exists(deep + "/out.txt"));
+    EXPECT_GT(row_containing("     ..." + source.substr(source.size() - 67)), 0);
+    std::string written = dir.read(sub + "/out.txt");
+    EXPECT_EQ(written.substr(0, written.find('\n', 2) + 1), "!\n!   Output from spectrum: ..." + source.substr(source.size() - 67) + "\n");
+}
+
 // [SECTION] Failures -------------------------------------------------------------
 
 TEST_F(SaveSpectrum, directory_that_cannot_be_written_is_reported) {

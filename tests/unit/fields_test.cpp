@@ -113,6 +113,21 @@ TEST(fields_write, integers) {
     EXPECT_EQ(format_integer(std::numeric_limits<long long>::min(), 20), "-9223372036854775808");
 }
 
+// Counts, indices and limits never turn into asterisks and keep a blank
+// before them when they fill their field.
+TEST(fields_write, counts_in_full) {
+    const struct { long long value; int width; const char* expected; } cases[] = {
+        {42, 7, "     42"},
+        {999999, 7, " 999999"},
+        {1000101, 7, " 1000101"},        // fills I7: a blank before it, one column more
+        {10000000, 7, " 10000000"},      // overflows I7: in full
+        {10000000, 8, " 10000000"},
+        {-1000000, 7, " -1000000"},
+        {0, 1, " 0"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(format_count(c.value, c.width), c.expected) << c.value << " I" << c.width;
+}
+
 // Cases the compiler oracle answers differently or not at all: the decisions
 // documented in fields.cpp.
 TEST(fields_write, signed_zero_and_non_finite) {

@@ -26,7 +26,7 @@ constexpr int PROBE_COLORS[] = {12, 10, 9, 14, 1};
 static void draw_probe_screen() {
     WindowConfig config{800, 540, 80, 30, -1, 0, "tarno-probe", "Courier New", -1, 0};
     configure_window(config);
-    set_background_color(7);
+    set_background_color(COLOR_LIGHT_GREY);
     clear_screen(0);
     set_viewport(0, 0, 799, 539);
     set_world_window(false, 0, 0, 799, 539);
@@ -36,7 +36,7 @@ static void draw_probe_screen() {
         fill_rectangle_world(RECTANGLE_FILL, x, 50, x + 99, 149);
         x += 150;
     }
-    set_text_color(0);
+    set_text_color(COLOR_BLACK);
     set_text_position(20, 1);
     console_write(" window probe: type keys, q ends");
 }
@@ -50,10 +50,10 @@ static void log_line(std::ofstream& log, const std::string& line) {
 static void resize_probe(std::ofstream& log) {
     WindowConfig config{640, 400, 80, 17, -1, 0, "tarno-probe", "Courier New", -1, 0};
     configure_window(config);
-    set_background_color(7);
+    set_background_color(COLOR_LIGHT_GREY);
     clear_screen(0);
     set_viewport(0, 0, 639, 399);
-    set_color(10);
+    set_color(COLOR_LIGHT_GREEN);
     move_to(0, 399);
     line_to(640, 399);
     log_line(log, "resized");
