@@ -26,6 +26,12 @@ for target in "${targets[@]}"; do
     corpus=build-fuzz/corpus/$target
     mkdir -p "$corpus"
     echo "== $target: $runs inputs"
-    (cd build-fuzz && "./fuzz_$target" -runs="$runs" -max_len=8192 -print_final_stats=1 \
-        "corpus/$target" "../fuzz/corpus/$target" 2>&1 | grep -E "^(#[0-9]+ *DONE|stat::number_of_executed_units|==|SUMMARY)" || true)
+    log=build-fuzz/$target.log
+    if ! (cd build-fuzz && "./fuzz_$target" -runs="$runs" -max_len=8192 -print_final_stats=1 \
+            "corpus/$target" "../fuzz/corpus/$target") >"$log" 2>&1; then
+        tail -40 "$log"
+        echo "FAILED: $target (log in $log)" >&2
+        exit 1
+    fi
+    grep -E "^stat::(number_of_executed_units|peak_rss_mb)|DONE" "$log" || true
 done
