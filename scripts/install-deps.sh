@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev                 # unit and flow tests
   xvfb xdotool imagemagick python3          # end-to-end tests in a real window (python3: close requests to the window)
   gle-graphics ghostscript                  # renders the written plot scripts in the tests (gle needs gs for PDF/PNG)
+  desktop-file-utils                        # checks the installed desktop entry
   python3-scipy python3-pandas              # reference figures printed beside ours by tarno-bench
 )
 
