@@ -296,6 +296,16 @@ TEST_F(Linked, a_datafile_that_cannot_be_appended_to_is_reported_and_nothing_is_
     EXPECT_EQ(tone_list(), (std::vector<std::pair<int, int>>{{4000, 250}}));
 }
 
+TEST_F(Linked, a_quantum_number_beyond_its_field_is_refused_like_a_failed_append) {
+    write_linked_input("lines.lin");
+    set_exchange_quantum_number(7, 1000);       // 12I3 records: 1000 would be written as "***"
+    run_with_partner([] { EXPECT_TRUE(place_and_wait(COMMAND_LINE)); });
+    EXPECT_EQ(row(1), " ERROR: nothing written, lines.lin: Q7 = 1000 outside -99..999");
+    EXPECT_EQ(row(2), "");
+    EXPECT_EQ(data.read("lines.lin"), "");
+    EXPECT_EQ(tone_list(), (std::vector<std::pair<int, int>>{{4000, 250}}));
+}
+
 TEST_F(Linked, a_failed_measurement_resets_the_command_and_writes_nothing) {
     write_linked_input("lines.lin");
     run_with_partner([] {
