@@ -17,6 +17,7 @@
 #include "window/file_chooser.hpp"
 
 #include "common/fields.hpp"        // format_integer for file sizes
+#include "common/utf8.hpp"          // typed names are UTF-8
 #include "window/screen_panel.hpp"  // SavedScreen, write_cells, read_dialog_key
 #include "window/window.hpp"
 
@@ -281,12 +282,12 @@ std::optional<std::string> choose_file_in_window(std::string_view caption, std::
         case -75: switch_filter(c, -1); break;                        // LEFT
         case 27: saved.restore(); return std::nullopt;                // ESC
         case 13: chosen = c.typed.empty() ? take_entry(c) : take_typed_name(c); break;
-        case 8:                                                       // BACKSPACE
-            if (!c.typed.empty()) c.typed.pop_back();
+        case 8:                                                       // BACKSPACE: a whole character
+            if (!c.typed.empty()) c.typed.erase(last_character_start(c.typed));
             else enter_directory(c, c.directory.parent_path());
             break;
-        default:
-            if (key >= 32 && key < 127) c.typed.push_back(static_cast<char>(key));
+        default:                                                      // typed text, UTF-8 bytes included
+            if (key >= 32 && key != 127 && key <= 255) c.typed.push_back(static_cast<char>(key));
             break;
         }
         if (chosen) {

@@ -29,6 +29,7 @@
 
 #include <SDL.h>                        // window, renderer, events, message box
 
+#include "common/utf8.hpp"              // text events are passed on as UTF-8
 #include "window/backend.hpp"           // Surface, key queue, Backend
 #include "window/file_chooser.hpp"      // in-window chooser when no native dialog exists
 #include "window/native_file_dialog.hpp"// zenity / kdialog
@@ -118,22 +119,11 @@ static void wake_main_thread() {
 std::string window_internal::text_input_bytes(std::string_view utf8) {
     std::string bytes;
     for (size_t i = 0; i < utf8.size();) {
-        unsigned char lead = static_cast<unsigned char>(utf8[i]);
-        int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-        if (length == 0 || i + static_cast<size_t>(length) > utf8.size()) {
-            ++i;  // a stray or cut-off byte: skip it
-            continue;
-        }
-        uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
-        bool valid = true;
-        for (int k = 1; k < length; ++k) {
-            unsigned char next = static_cast<unsigned char>(utf8[i + static_cast<size_t>(k)]);
-            if ((next & 0xC0) != 0x80) valid = false;
-            code = (code << 6) | (next & 0x3F);
-        }
-        i += valid ? static_cast<size_t>(length) : 1;
-        // 224 (a grave) is the prefix byte of cursor keys: as text it would swallow the next key.
-        if (valid && code >= 32 && code <= 255 && code != 127 && code != 224) bytes.push_back(static_cast<char>(code));
+        DecodedCharacter ch = decode_character(utf8, i);
+        bool whole = ch.length > 1 || ch.code < 0x80;    // a lone byte >= 0x80 is no UTF-8 character
+        if (whole && ch.code >= 32 && ch.code != 127 && !(ch.code >= 0x80 && ch.code < 0xA0))
+            bytes.append(utf8.substr(i, ch.length));
+        i += ch.length;
     }
     return bytes;
 }
