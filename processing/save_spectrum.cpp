@@ -77,9 +77,14 @@ struct IntensityRange {
     int32_t min, max;           // smallest and largest intensity of the spectrum
 };
 
-// A linear map of intensities for the ASCII output: y = (intensity - min) * scale + lower.
+// A linear map of intensities for the ASCII output: y = (intensity - min) * scale + lower,
+// rounded to single precision. The scale is kept in double precision: a
+// single-precision (upper - lower) / span is a little short for many spans
+// (1/41 and 1/47 among them), so the largest intensity would miss `upper`
+// (0.99999994 instead of 1); in double the error stays far below the rounding
+// of y, and both limits are written exactly.
 struct AsciiMapping {
-    float scale;
+    double scale;
     float lower;
 };
 
@@ -286,7 +291,7 @@ static std::string write_binary_part(StagedFile& out, IntensityRange range) {
 // Shows the intensity limits, asks for new ones and returns the mapping of
 // the written values. Declined, the intensities are written unchanged.
 static AsciiMapping ask_ascii_mapping(IntensityRange range) {
-    AsciiMapping unchanged{1.0f, static_cast<float>(range.min)};
+    AsciiMapping unchanged{1.0, static_cast<float>(range.min)};
     for (;;) {
         say(" ");
         say("     Y-axis limits of spectrum =" + format_integer(range.max, 6) + "," + format_integer(range.min, 6));
@@ -310,8 +315,13 @@ static AsciiMapping ask_ascii_mapping(IntensityRange range) {
         save.lower_limit = lower;
         save.upper_limit = upper;
         int64_t span = static_cast<int64_t>(range.max) - range.min;
-        return AsciiMapping{(upper - lower) / static_cast<float>(span), lower};
+        return AsciiMapping{(static_cast<double>(upper) - lower) / static_cast<double>(span), lower};
     }
+}
+
+// Returns the value written for `intensity`: mapped, then rounded to single precision.
+static float ascii_value(int32_t intensity, int32_t min, AsciiMapping map) {
+    return static_cast<float>(static_cast<double>(static_cast<int64_t>(intensity) - min) * map.scale + map.lower);
 }
 
 // Writes the comment lines, asks for the limits and writes one line per point.
@@ -328,7 +338,7 @@ static std::string write_ascii_part(StagedFile& out, std::string_view source) {
     std::string line;
     for (int32_t i = 1; i <= s.point_count && !out.failed(); ++i) {
         f += s.freq_step;
-        float y = static_cast<float>(static_cast<int64_t>(s.intensity[i]) - range.min) * map.scale + map.lower;
+        float y = ascii_value(s.intensity[i], range.min, map);
         line = number_field(f, 15, 5);
         line += number_field(y, 20, 8);
         line += '\n';
@@ -343,6 +353,7 @@ static std::string write_ascii_part(StagedFile& out, std::string_view source) {
 // `failure` is what went wrong while writing ("" when nothing did).
 static void finish_output(StagedFile& out, const std::string& failure) {
     std::string reason = failure;
+    if (!reason.empty()) out.abandon();   // a partial file must not fill the disk while the user reads this
     if (reason.empty() && !out.commit()) reason = out.reason();
     if (reason.empty()) {
         say(" ");

@@ -31,6 +31,7 @@
 
 #include <SDL.h>                        // window, renderer, events, message box
 
+#include "common/staged_file.hpp"       // remove_live_temporaries on a forced exit
 #include "common/utf8.hpp"              // text events are passed on as UTF-8
 #include "window/backend.hpp"           // Surface, key queue, Backend
 #include "window/close_question.hpp"    // asked in the window when the message box fails
@@ -630,6 +631,7 @@ int run_in_window(const std::function<void()>& program, std::vector<std::string>
         // The program is inside a long computation and cannot be unwound; its
         // files are written through temporaries, so ending here loses none.
         std::fprintf(stderr, "tarno: the program did not stop in time; exiting.\n");
+        remove_live_temporaries();  // an unfinished output leaves no hidden temporary file
         std::fflush(nullptr);
         std::_Exit(program_run.finished ? program_run.status : 0);
     }

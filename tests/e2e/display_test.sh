@@ -52,13 +52,7 @@ export XDG_CONFIG_HOME="$E2E_TMP/config"      # no configuration file: the defau
 export TARNO_JOINTC_NAME="/tarno_jointc_e2e_$$"      # a block of this test only
 trap 'rm -f "/dev/shm${TARNO_JOINTC_NAME}"; e2e_cleanup' EXIT
 "$JOINTC" reset
-e2e_launch "$TARNO" "$SPECTRUM"
-tarno_pid=$E2E_LAST_PID
-e2e_wait_window TARNO
-sleep 1
-e2e_type "$E2E_WINDOW" Return
-sleep 2
-e2e_type "$E2E_WINDOW" Return
+e2e_start_display "$TARNO" "$SPECTRUM"
 wait_block spectrum_name "$NAME"
 start=$(block spectrum_start)
 [ "$(block view_low)" = "$start" ] || e2e_fail "first view starts at $(block view_low), not at the spectrum start $start"

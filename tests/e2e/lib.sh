@@ -167,3 +167,15 @@ e2e_wait_exit() {
     done
     e2e_fail "process $1 did not end within $2 s"
 }
+
+# Starts the program $1 on the spectrum file $2 and answers the file prompt and
+# "Ready to plot" with ENTER; sets tarno_pid and E2E_WINDOW.
+e2e_start_display() {
+    e2e_launch "$1" "$2"
+    tarno_pid=$E2E_LAST_PID
+    e2e_wait_window TARNO
+    sleep 1
+    e2e_type "$E2E_WINDOW" Return
+    sleep 2
+    e2e_type "$E2E_WINDOW" Return
+}

@@ -44,13 +44,7 @@ wait_lines() {
 e2e_start_xvfb
 export XDG_CONFIG_HOME="$E2E_TMP/config"
 "$JOINTC" reset
-e2e_launch "$TARNO" "$SPECTRUM"
-tarno_pid=$E2E_LAST_PID
-e2e_wait_window TARNO
-sleep 1
-e2e_type "$E2E_WINDOW" Return
-sleep 2
-e2e_type "$E2E_WINDOW" Return
+e2e_start_display "$TARNO" "$SPECTRUM"
 for i in $(seq 1 100); do [ "$(block spectrum_name)" = "linked.txt" ] && break; sleep 0.1; done
 [ "$(block spectrum_name)" = "linked.txt" ] || e2e_fail "the display did not publish the spectrum"
 sleep 1

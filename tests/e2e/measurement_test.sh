@@ -26,13 +26,7 @@ count_colour() {
 e2e_start_xvfb
 export XDG_CONFIG_HOME="$E2E_TMP/config"      # no configuration file: the default window
 "$JOINTC" reset
-e2e_launch "$TARNO" "$SPECTRUM"
-tarno_pid=$E2E_LAST_PID
-e2e_wait_window TARNO
-sleep 1
-e2e_type "$E2E_WINDOW" Return
-sleep 2
-e2e_type "$E2E_WINDOW" Return
+e2e_start_display "$TARNO" "$SPECTRUM"
 sleep 2
 e2e_window_origin "$E2E_WINDOW"
 
