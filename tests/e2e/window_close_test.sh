@@ -33,18 +33,29 @@ ask_to_close() {
     e2e_fail "the close request asked nothing"
 }
 
+# Answers the box with key $1 until it has gone: without a window manager a
+# box may miss a keystroke that arrives while it is still taking the focus.
+answer_box() {
+    local i
+    for i in $(seq 1 $((E2E_TIMEOUT * 2))); do
+        python3 "$X11_WINDOW" find TARNO >/dev/null || return 0
+        e2e_type "$E2E_WINDOW" "$1"
+        sleep 0.5
+    done
+    e2e_fail "the question box did not take $1"
+}
+
 # No: the program goes on.
 ask_to_close
 e2e_screenshot "$E2E_TMP/question.png"
-e2e_type "$E2E_WINDOW" Escape
-sleep 0.5
+answer_box Escape
 kill -0 "$probe_pid" 2>/dev/null || e2e_fail "No ended the program"
 e2e_type "$probe_window" z
 e2e_wait_line "$E2E_TMP/keys.log" 122
 
 # Yes: the program ends and the window closes.
 ask_to_close
-e2e_type "$E2E_WINDOW" Return
+answer_box Return
 e2e_wait_exit "$probe_pid" "$E2E_TIMEOUT"
 [ "$E2E_STATUS" -eq 0 ] || e2e_fail "closing: the probe exited with $E2E_STATUS"
 
@@ -56,7 +67,7 @@ e2e_wait_window tarno-probe
 probe_window=$E2E_WINDOW
 e2e_wait_line "$E2E_TMP/busy.log" ready
 ask_to_close
-e2e_type "$E2E_WINDOW" Return
+answer_box Return
 e2e_wait_exit "$probe_pid" "$E2E_TIMEOUT"
 [ "$E2E_STATUS" -eq 0 ] || e2e_fail "closing a busy program: the probe exited with $E2E_STATUS"
 grep -q "did not stop in time" "$E2E_TMP/program.err" || e2e_fail "closing a busy program: no notice on stderr"
