@@ -4,7 +4,10 @@
 #pragma once
 
 #include <chrono>
+#include <cstdlib>      // mkdtemp, abort
+#include <filesystem>   // the temporary directory of a benchmark's files
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace tarno::bench {
@@ -18,6 +21,23 @@ struct Figure {
 using BenchRoutine = std::vector<Figure> (*)();
 
 int register_routine(const char* name, BenchRoutine routine);
+
+// A directory for a benchmark's files, removed with them when it goes out of
+// scope (at program end for a function-static one). `prefix` names the benchmark.
+struct BenchDirectory {
+    std::filesystem::path path;
+    explicit BenchDirectory(const std::string& prefix) {
+        std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+        if (mkdtemp(pattern.data()) == nullptr) std::abort();
+        path = pattern;
+    }
+    ~BenchDirectory() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    BenchDirectory(const BenchDirectory&) = delete;
+    BenchDirectory& operator=(const BenchDirectory&) = delete;
+};
 
 // Seconds of wall time since `start`.
 inline double seconds_since(std::chrono::steady_clock::time_point start) {

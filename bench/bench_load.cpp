@@ -30,22 +30,8 @@ constexpr int32_t LOAD_POINTS = MAX_POINTS;
 constexpr double LOAD_FIRST = 200000.0;     // MHz
 constexpr double LOAD_STEP = 0.01;          // MHz
 
-// A directory of this run, removed with its files when the program ends.
-struct LoadDirectory {
-    std::filesystem::path path;
-    LoadDirectory() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tarno-bench-load-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) std::abort();
-        path = pattern;
-    }
-    ~LoadDirectory() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-};
-
 static const std::filesystem::path& load_directory() {
-    static LoadDirectory directory;
+    static BenchDirectory directory("tarno-bench-load");
     return directory.path;
 }
 

@@ -26,6 +26,8 @@ std::string format_integer(long long value, int width);                    // Iw
 std::string format_fixed(double value, int width, int decimals);           // Fw.d
 std::string format_exponent(double value, int width, int decimals);        // Ew.d
 std::string format_scaled_exponent(double value, int width, int decimals); // 1PEw.d
+void append_fixed(std::string& out, double value, int width, int decimals);  // Fw.d appended to `out`: the text of format_fixed, without its allocation (bulk output)
+void append_fixed_or_wider(std::string& out, double value, int width, int decimals); // the same, but a value too wide for the field in the room it needs after one blank (files that programs read back)
 
 // [SECTION] Reading answers ------------------------------------------------------
 std::optional<long long> read_integer_field(std::string_view answer, int columns);  // Iw: first `columns` characters

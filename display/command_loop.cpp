@@ -6,10 +6,12 @@
 // Keys of the commands that come with other modules have their case here,
 // marked with the module's tag (MEASURE, SAVE, LINKED, SMOOTH, MODIFY, PLOT,
 // PEAKS); each hooks in with one call.
+#include "display/append_modify.hpp"
 #include "display/display_commands.hpp"
 #include "display/display_loop.hpp"
 #include "display/display_state.hpp"
 #include "display/frame.hpp"
+#include "display/line_overlay.hpp"
 #include "display/linked.hpp"
 #include "display/measurement.hpp"
 #include "input/keyboard.hpp"
@@ -68,15 +70,15 @@ static Redraw dispatch_key(int16_t key) {
     case 'B': case 'b':     // SMOOTH: baseline subtraction (after the view check)
         return baseline_command();
     case 'N': case 'n':     // SMOOTH: smoothing
-        return Redraw_None;
+        return smoothing_command();
     case 'm':               // SAVE: save spectrum
         return save_spectrum_command();
     case 'M':               // MODIFY: modify spectrum
-        return Redraw_None;
+        return modify_spectrum_command();
     case '&':               // MODIFY: append spectrum
-        return Redraw_None;
+        return append_spectrum_command();
     case 'G': case 'g':     // PLOT: plot output
-        return Redraw_None;
+        return plot_output_command();
     case KEY_F1: case KEY_F2: case KEY_F3:  // LINKED: measure a line for the partner
         return measure_for_partner_key(key);
     case KEY_F7:            // LINKED: linked operation off/on
@@ -85,6 +87,12 @@ static Redraw dispatch_key(int16_t key) {
         return toggle_offset_marker();
     case KEY_ESCAPE:        // LINKED: reread the linked-operation input
         return reread_linked_input();
+    case 'C': case 'c':     // OVERLAY: catalogue and assigned lines
+        return line_lists_screen();
+    case 'T': case 't':     // OVERLAY: assign the line from the catalogue
+        return assign_from_catalogue();
+    case KEY_PGDN: return step_to_catalogue_line(1);     // OVERLAY: next catalogue line
+    case KEY_PGUP: return step_to_catalogue_line(-1);    // OVERLAY: previous catalogue line
 
     default: return Redraw_None;
     }

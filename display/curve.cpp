@@ -80,7 +80,7 @@ static IntensityRange group_range(int32_t i, int32_t g) {
 // [SECTION] Drawing --------------------------------------------------------------------------
 
 // A value held inside the vertical window.
-static double clamped(double v) {
+double clamp_to_frame(double v) {
     const DisplayState& d = display;
     return std::clamp(v, d.y_floor, std::max(d.y_floor, d.y_high));
 }
@@ -88,8 +88,8 @@ static double clamped(double v) {
 static void draw_interpolated() {
     DisplayState& d = display;
     INTERP(d.view_low, d.view_high, d.first_index, d.last_index, d.interp_count, d.expansion);
-    move_to_world(d.view_low, clamped(d.interp_value[1]));
-    for (int32_t k = 2; k <= d.interp_count; ++k) line_to_world(d.interp_freq[k], clamped(d.interp_value[k]));
+    move_to_world(d.view_low, clamp_to_frame(d.interp_value[1]));
+    for (int32_t k = 2; k <= d.interp_count; ++k) line_to_world(d.interp_freq[k], clamp_to_frame(d.interp_value[k]));
 }
 
 // Every point of the view joined by lines, handed to the window layer a block
@@ -98,11 +98,11 @@ void draw_every_point() {
     const DisplayState& d = display;
     constexpr int BLOCK = 2048;
     double xs[BLOCK], ys[BLOCK];
-    move_to_world(d.view_low, clamped(index_intensity(d.first_index)));
+    move_to_world(d.view_low, clamp_to_frame(index_intensity(d.first_index)));
     int n = 0;
     for (int32_t i = d.first_index + 1; i <= d.last_index; ++i) {
         xs[n] = index_frequency(i);
-        ys[n] = clamped(index_intensity(i));
+        ys[n] = clamp_to_frame(index_intensity(i));
         if (++n == BLOCK) {
             polyline_to_world(std::span<const double>(xs, BLOCK), std::span<const double>(ys, BLOCK));
             n = 0;
@@ -119,7 +119,7 @@ static void draw_decimated() {
     int32_t groups = n / g;
     for (int32_t k = 0; k < groups; ++k) {
         int32_t i = d.first_index + k * g;
-        double v = clamped(farther_extreme(group_range(i, g), d.mean_intensity));
+        double v = clamp_to_frame(farther_extreme(group_range(i, g), d.mean_intensity));
         if (k == 0) {
             move_to_world(d.view_low, v);
             continue;

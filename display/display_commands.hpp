@@ -40,11 +40,15 @@ void follow_exchange_block();           // adopts the block's view or cursor and
 Redraw frequency_limits_dialogue();     // F, f
 Redraw fitting_width_dialogue();        // 0, )
 Redraw baseline_command();              // B, b: the view must lie inside the spectrum
+Redraw run_baseline_procedure();        // B, b after the view check: SMOOTH's dialogue, cutoffs, baseline shown
+Redraw smoothing_command();             // N, n: SMOOTH in smoothing mode
 Redraw show_help_screens();             // H, h
 Redraw show_information_screen();       // I, i
 Redraw toggle_window_height();          // ^
 bool confirm_exit();                    // ENTER: "ARE YOU SURE (Y/N) ?"; true for Y
+void wait_for_enter();                  // consumes keys until ENTER
 Redraw save_spectrum_command();         // m: the save dialogue (processing/save_spectrum.hpp)
+Redraw plot_output_command();           // G, g: the plot output dialogue (plot/plot_output.hpp)
 
 void HELP(int16_t text_colour);         // the two help pages, each closed by ENTER
 

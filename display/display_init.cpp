@@ -36,6 +36,7 @@ static void set_initial_vertical_window() {
         d.y_high = s.intensity_max + 1.0;
     }
     d.reference_level = d.y_low + 0.25 * (d.y_high - d.y_low);
+    d.start_reference_level = d.reference_level;
 }
 
 // Recomputes the sum and the mean of the spectrum's intensities (0 when empty).
@@ -85,7 +86,7 @@ static std::string spectrum_directory() {
 }
 
 // Publishes the spectrum's range and name for a partner program.
-static void publish_spectrum_in_block() {
+void publish_spectrum_in_block() {
     std::string name(trim(name_part(trimmed_text_field(text.data_file_name))));
     publish_spectrum(index_frequency(1), index_frequency(std::max(spectrum.point_count, 1)), name);
 }

@@ -23,6 +23,7 @@ struct DisplayState {
     double y_low;               // intensity at the bottom of the data area
     double y_high;              // intensity at the top of the data area
     double reference_level;     // stays at a quarter of the data height when the scale changes
+    double start_reference_level; // reference_level as the display loop started; append goes back to it
 
     // Derived by each frame
     double y_floor;             // copy of y_low: lower end of the cursor, lower clamp of drawn values

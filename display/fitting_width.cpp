@@ -2,7 +2,7 @@
 // An odd width 3..499 is kept; a negative odd width -5..-499 is kept as its
 // magnitude and starts the preparation of the automatic peak finder: the
 // baseline level and then the cutoff are set on the screen with W, w, Z, z
-// as horizontal lines, and ENTER fixes each.
+// as horizontal lines, and ENTER fixes each; then the peak finder runs.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -13,9 +13,11 @@
 #include "common/fields.hpp"
 #include "display/display_commands.hpp"
 #include "display/display_state.hpp"
+#include "display/linked.hpp"           // line_uncertainty: the nominal error of the peak finder
 #include "display/messages.hpp"
 #include "display/point_index.hpp"
 #include "input/keyboard.hpp"
+#include "processing/peak_finder.hpp"
 #include "window/window.hpp"
 
 namespace tarno {
@@ -96,8 +98,8 @@ static void prepare_peak_finder() {
     int16_t cutoff = set_level_with_keys(to_level(level + 10 * t), LevelRules{static_cast<double>(level), true});
     set_text_color(0);
     set_background_color(7);
-    // PEAKS: AUTOPK(first_index, last_index, cutoff, level, fit_width, y_high - mean_intensity, line_uncertainty)
-    (void)cutoff;
+    AUTOPK(d.first_index, d.last_index, cutoff, level, d.fit_width, d.y_high - d.mean_intensity,
+           linked_input.line_uncertainty);
     show_text_cursor(false);
     set_write_mode(WRITE_MODE_COPY);
     set_color(15);

@@ -8,6 +8,7 @@
 #include "app/records.hpp"
 #include "display/display_state.hpp"
 #include "display/frame.hpp"
+#include "display/line_overlay.hpp"
 #include "display/linked_state.hpp"
 #include "display/point_index.hpp"
 #include "exchange/exchange_block.hpp"
@@ -129,6 +130,7 @@ void draw_frame() {
     publish_view_limits(d.view_low, d.view_high);
     clear_plot_area();
     draw_frame_box();
+    draw_line_overlay();
     if (linked.linked_flag == 1) draw_linked_indicator();
     draw_data_curve();
     if (linked.offset_marker_on) draw_offset_marker();

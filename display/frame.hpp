@@ -22,6 +22,7 @@ namespace tarno {
 void initialise_display();          // fills the display state from the spectrum, clears and draws the whole screen
 void set_display_viewport();        // the plot area's viewport for the current screen configuration
 void redraw_whole_screen();         // clears the window; bottom line, file name(s), then a frame
+void publish_spectrum_in_block();   // the spectrum's range and file name (without directory) to the exchange block
 void compose_bottom_line();         // the bottom row's text: key summary (none with linked input) and help hint
 void draw_frame();                  // snaps the view, draws the plot area, marker scale and status lines
 void update_cursor(double new_cursor); // XOR-moves the cursor line and updates the readouts
@@ -43,6 +44,7 @@ std::string status_line_1();        // the 80 characters of status row 1 for the
 std::string status_line_2();        // the 80 characters of status row 2
 std::string marker_label_row(double low, double high, double step); // the 80-character label row
 double marker_step(double low, double high); // tick spacing of the marker scale
+double clamp_to_frame(double v);    // an intensity held inside [y_floor, y_high] for drawing
 
 // Peak-preserving value of one group: the extreme of `values` (starting both
 // extremes at `mean`) that lies farther from the mean; the maximum on a tie.

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "display/display_commands.hpp"
+#include "display/line_overlay.hpp"
 #include "input/keyboard.hpp"
 #include "window/window.hpp"
 
@@ -74,10 +75,49 @@ static const std::string_view HELP_PAGE_2[] = {
     "",
 };
 
-// Waits until ENTER is pressed; other keys are consumed.
-static void wait_for_enter() {
-    int16_t key = 0;
-    while (INKEY(key) != KEY_ENTER) {}
+// Page 3: the keys of the line overlay. It follows page 2 when a line list
+// is loaded, and PGDN on page 2 opens it at any time.
+static const std::string_view HELP_PAGE_3[] = {
+    " ",
+    "_____SUMMARY OF COMMANDS FOR PREDICTED AND ASSIGNED LINES_______________________",
+    "",
+    "",
+    "           C - line lists: load a catalogue (.cat) or a file of assigned",
+    "               lines (.lin and other datafiles, two-column lists), hide or",
+    "               show them, set how many catalogue sticks are drawn",
+    "   PGDN/PGUP - move cursor to the next/previous catalogue line",
+    "           T - measure the line under the cursor and add it to the file of",
+    "               assigned lines, with the quantum numbers of the nearest",
+    "               catalogue line",
+    "",
+    "               Catalogue lines are sticks rising from the bottom of the",
+    "               plot (green, magenta for experimental frequencies), assigned",
+    "               lines short marks at the top (dark yellow).  With the cursor",
+    "               within 3 pixels of a catalogue line, its frequency, uncertainty,",
+    "               log intensity and quantum numbers are shown in the status rows;",
+    "               a measurement near one shows observed - calculated (O-C).",
+    "",
+    "               In linked operation the datafile named in TARNO_L.INP is",
+    "               the file of assigned lines and is loaded automatically.",
+    "",
+    "",
+};
+
+// Waits for ENTER or PGDN; other keys are consumed. True for PGDN.
+static bool wait_for_enter_or_next_page() {
+    for (;;) {
+        int16_t key = 0;
+        INKEY(key);
+        if (key == KEY_ENTER) return false;
+        if (key == KEY_PGDN) return true;
+    }
+}
+
+static void write_closing_prompt(int16_t text_colour) {
+    write_text("               Press ");
+    set_text_color(12);
+    write_text("ENTER ");
+    set_text_color(text_colour);
 }
 
 // Shows page 1, then page 2; returns with the text colour `text_colour`.
@@ -89,10 +129,14 @@ void HELP(int16_t text_colour) {
     clear_screen(0);
     set_text_position(1, 1);
     for (std::string_view line : HELP_PAGE_2) console_write(line);
-    write_text("               Press ");
-    set_text_color(12);
-    write_text("ENTER ");
-    set_text_color(text_colour);
+    write_closing_prompt(text_colour);
+    bool next_page = wait_for_enter_or_next_page();
+    if (!next_page && overlay.catalogue.size() == 0 && overlay.assigned.size() == 0) return;
+
+    clear_screen(0);
+    set_text_position(1, 1);
+    for (std::string_view line : HELP_PAGE_3) console_write(line);
+    write_closing_prompt(text_colour);
     wait_for_enter();
 }
 

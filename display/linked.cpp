@@ -23,6 +23,7 @@
 #include "display/display_commands.hpp"
 #include "display/display_state.hpp"
 #include "display/frame.hpp"
+#include "display/line_overlay.hpp"
 #include "display/linked.hpp"
 #include "display/linked_state.hpp"
 #include "display/measurement.hpp"
@@ -46,6 +47,7 @@ void load_linked_input() {
     RDINP(trimmed_text_field(display.spectrum_directory), linked_input);
     linked.linked_input_found = linked_input.linked_input_found;
     linked.datafile_short_name = linked_input.datafile_short_name;
+    load_linked_datafile_lines(linked_input.datafile_name, linked_input.linked_input_found == 1);
 }
 
 // ESC: rereads tarno_l.inp, so linked operation starts after the partner has
@@ -93,6 +95,7 @@ static void write_datafile_step(int32_t command, const MeasuredLine& line, bool 
         show_error(" ERROR: nothing written, " + trimmed_text_field(in.datafile_short_name) + ": " + *failure);
     } else if (record) {
         play_tone_pattern(tone_pattern(command, in.tone_frequency, in.tone_duration));
+        note_appended_line(in.datafile_name, line.frequency);
     }
     finish_command();
 }

@@ -17,6 +17,7 @@
 //   [SECTION] Remembering and drawing
 //   [SECTION] Result rows
 //   [SECTION] Commands
+#include "display/line_overlay.hpp"
 #include "display/measurement.hpp"
 
 #include <cmath>        // fabs, sqrt, isfinite
@@ -254,6 +255,7 @@ static void redraw_points() {
     set_color(COLOUR_CURVE);
     set_background_color(1);
     clear_screen(1);
+    draw_line_overlay();
     draw_every_point();
     if (linked.offset_marker_on) draw_offset_marker();
     draw_cursor_line();
@@ -339,6 +341,7 @@ LineMeasurement measure_line() {
     remember_line(line);
     draw_line_fit(line);
     show_message(line_result_row1(line), line_result_row2(line));
+    show_observed_minus_calculated(line);
     return line;
 }
 

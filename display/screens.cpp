@@ -16,7 +16,7 @@
 namespace tarno {
 
 // Waits until ENTER is pressed; other keys are consumed.
-static void wait_for_enter() {
+void wait_for_enter() {
     int16_t key = 0;
     while (INKEY(key) != KEY_ENTER) {}
 }
@@ -90,8 +90,7 @@ Redraw baseline_command() {
         show_error(" ERROR: ensure that display is not outside frequency limits of spectrum");
         return Redraw_None;
     }
-    // SMOOTH: the baseline procedure runs here and ends with a whole-screen redraw
-    return Redraw_None;
+    return run_baseline_procedure();
 }
 
 }  // namespace tarno

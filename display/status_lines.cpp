@@ -11,6 +11,7 @@
 #include "common/fields.hpp"
 #include "display/display_state.hpp"
 #include "display/frame.hpp"
+#include "display/line_overlay.hpp"
 #include "display/point_index.hpp"
 #include "exchange/exchange_block.hpp"
 #include "window/window.hpp"
@@ -62,6 +63,7 @@ void update_cursor(double new_cursor) {
     d.cursor_index = point_index(d.cursor_freq);
     if (d.message_flag) {
         write_status_lines();
+        show_cursor_readout();
         return;
     }
     set_background_color(7);
@@ -71,6 +73,7 @@ void update_cursor(double new_cursor) {
     write_text(format_integer(cursor_intensity(), 6));
     // the stored first line follows the numbers, so the exit question restores what is shown
     set_text_field(d.status_line_1, status_line_1());
+    show_cursor_readout();
 }
 
 }  // namespace tarno

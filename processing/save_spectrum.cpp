@@ -38,6 +38,7 @@
 #include "app/spectrum_writer.hpp"  // the binary encoding
 #include "common/fields.hpp"        // fixed-width fields, answers, path rules
 #include "common/staged_file.hpp"   // temporary file renamed into place
+#include "common/line_writer.hpp"   // the points' lines, formatted in parallel, written in order
 #include "common/utf8.hpp"          // output names are cut by characters
 #include "input/keyboard.hpp"       // INKEY for the closing ENTER
 #include "window/window.hpp"        // console
@@ -111,15 +112,6 @@ static void wait_for_enter() {
     int16_t code = 0;
     while (INKEY(code) != KEY_ENTER) {
     }
-}
-
-// Returns `value` as Fw.d. A value too wide for the field is written in the
-// room it needs after one blank instead of asterisks, which no reader could
-// take back.
-static std::string number_field(double value, int width, int decimals) {
-    std::string field = format_fixed(value, width, decimals);
-    if (field.find('*') == std::string::npos) return field;
-    return " " + std::string(trim(format_fixed(value, 60, decimals)));
 }
 
 // [SECTION] Dialogue ----------------------------------------------------------
@@ -333,17 +325,26 @@ static std::string write_ascii_part(StagedFile& out, std::string_view source) {
     out.write("!\n");
     IntensityRange range = scan_intensity_range();
     AsciiMapping map = ask_ascii_mapping(range);
-    // Frequencies are accumulated point by point, whatever `frequency` holds.
+    // Frequencies are accumulated point by point, whatever `frequency` holds;
+    // the running sum is taken once up to each chunk start, so the chunks can
+    // be formatted side by side and still carry the very same sums.
+    std::vector<double> chunk_start_freq;
     double f = s.freq_first - s.freq_step;
-    std::string line;
-    for (int32_t i = 1; i <= s.point_count && !out.failed(); ++i) {
-        f += s.freq_step;
-        float y = ascii_value(s.intensity[i], range.min, map);
-        line = number_field(f, 15, 5);
-        line += number_field(y, 20, 8);
-        line += '\n';
-        out.write(line);
+    for (int64_t first = 0; first < s.point_count; first += LINE_CHUNK_ITEMS) {
+        chunk_start_freq.push_back(f);
+        const int64_t end = std::min<int64_t>(first + LINE_CHUNK_ITEMS, s.point_count);
+        for (int64_t k = first; k < end; ++k) f += s.freq_step;
     }
+    write_lines_in_order(out, s.point_count, [&](int64_t first, int64_t count, std::string& text) {
+        double freq = chunk_start_freq[static_cast<size_t>(first / LINE_CHUNK_ITEMS)];
+        for (int64_t k = first; k < first + count; ++k) {
+            freq += s.freq_step;
+            float y = ascii_value(s.intensity[k + 1], range.min, map);
+            append_fixed_or_wider(text, freq, 15, 5);
+            append_fixed_or_wider(text, y, 20, 8);
+            text += '\n';
+        }
+    });
     return std::string();   // a failed write is reported by commit()
 }
 

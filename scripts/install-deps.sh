@@ -11,7 +11,7 @@ packages=(
   libfast-float-dev                         # fast, correctly rounded number parsing (ASCII spectra)
   libgtest-dev libgmock-dev                 # unit and flow tests
   xvfb xdotool imagemagick python3          # end-to-end tests in a real window (python3: close requests to the window)
-  gle-graphics                              # renders the written plot scripts in the tests
+  gle-graphics ghostscript                  # renders the written plot scripts in the tests (gle needs gs for PDF/PNG)
   python3-scipy python3-pandas              # reference figures printed beside ours by tarno-bench
 )
 

@@ -6,6 +6,10 @@
 #include <mutex>
 #include <random>
 #include <thread>
+#if defined(__linux__)
+#include <sys/mman.h>   // madvise
+#include <unistd.h>     // sysconf
+#endif
 
 #include "window/backend.hpp"
 #include "window/core.hpp"
@@ -44,6 +48,21 @@ static std::tm local_now(int* out_hundredths) {
         *out_hundredths = int(std::chrono::duration_cast<std::chrono::milliseconds>(since_second).count() / 10 % 100);
     }
     return local;
+}
+
+// Asks for transparent huge pages over the whole pages inside the range. The
+// first touch of fresh memory costs one page fault per 4 kB page, which on a
+// loaded machine costs more than the work done in it (about 1 s for 80 MB
+// here, against 0.05 s with huge pages).
+void advise_large_pages(void* begin, size_t bytes) {
+#if defined(__linux__)
+    const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    uintptr_t first = (reinterpret_cast<uintptr_t>(begin) + page - 1) / page * page;
+    uintptr_t end = (reinterpret_cast<uintptr_t>(begin) + bytes) / page * page;
+    if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);   // a refusal only costs speed
+#else
+    (void)begin, (void)bytes;
+#endif
 }
 
 // Returns today's local date.

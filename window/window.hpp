@@ -25,6 +25,7 @@
 //   [SECTION] Services (time, tones, dialogs, random numbers, program end)
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -158,6 +159,7 @@ void draw_text(std::string_view text);               // at the graphics position
 
 // [SECTION] Services ------------------------------------------------------------
 void beep(int frequency_hz, int duration_ms);        // a tone; without sound it still takes its time
+void advise_large_pages(void* begin, size_t bytes);  // hint: memory about to be filled for the first time may take huge pages (no-op where unsupported)
 void sleep_ms(int milliseconds);
 CalendarDate current_date();
 ClockTime current_time();

@@ -23,23 +23,19 @@
 #include "app/records.hpp"
 #include "app/spectrum_writer.hpp"
 #include "common/fields.hpp"
+#include "tools/demo/line_model.hpp"
 
 namespace {
 
 constexpr int32_t DEFAULT_POINTS = 2'000'000;
-constexpr double FIRST_MHZ = 200000.0;      // first frequency (MHz)
-constexpr double STEP_MHZ = 0.05;           // frequency step (MHz)
+using tarno::demo::FIRST_MHZ;
+using tarno::demo::LINE_HALF_WIDTH_MHZ;
+using tarno::demo::STEP_MHZ;
+using tarno::demo::line_shape;
+
 constexpr double LINES_PER_GHZ = 30.0;      // line density
-constexpr double LINE_HALF_WIDTH_MHZ = 0.35; // Lorentzian half width at half height (MHz)
 constexpr double NOISE_RMS = 1.0;           // in units of a weak line's peak
 constexpr uint32_t SEED = 20060705;
-
-// Second derivative of a unit Lorentzian, sign-inverted so the centre is a
-// positive peak of height 1: with u = (f - f0)/w, (1 - 3u^2)/(1 + u^2)^3.
-double line_shape(double u) {
-    double d = 1.0 + u * u;
-    return (1.0 - 3.0 * u * u) / (d * d * d);
-}
 
 // The header of a plausible recording.
 tarno::SpectrumHeader demo_header(int32_t points) {
