@@ -88,6 +88,11 @@ static void run_closing_menu(bool after_zero_range);
 // Returns the dialog filter entry for a name that could not be opened: the
 // stem is what precedes the first ".", "\", "/" or blank. A name with ":"
 // (a drive) or an empty stem gives none ("").
+//
+// The entry must stay whole within generic_name: cut short it would lose its
+// closing ";" and swallow the next entry of the list (with its "*.*"). A long
+// stem gets the pattern alone (the dialog shows it as the type's name); a
+// stem too long even for that, or one holding the list's separators, none.
 std::string derive_generic_name(std::string_view field) {
     std::string_view name = trim_right(field);
     if (name.empty() || name[0] == ':' || name[0] == ' ' || name[0] == '\0') return "";
@@ -101,9 +106,12 @@ std::string derive_generic_name(std::string_view field) {
         }
     }
     if (stem.empty()) return "";
-    std::string stem_text(stem);
-    std::string entry = " " + stem_text + " files (" + stem_text + "*.*), " + stem_text + "*.*;";
-    return entry.substr(0, text.generic_name.size());
+    if (stem.find_first_of(";,") != std::string_view::npos) return "";
+    std::string pattern = std::string(stem) + "*.*";
+    std::string entry = " " + std::string(stem) + " files (" + pattern + "), " + pattern + ";";
+    if (entry.size() <= text.generic_name.size()) return entry;
+    entry = " " + pattern + ";";
+    return entry.size() <= text.generic_name.size() ? entry : "";
 }
 
 // Shows the file prompt, reads the answer and opens a spectrum file: the typed

@@ -33,7 +33,10 @@ std::string padded(std::string_view text, size_t width) {
 // so that is what a short field keeps, and the dots show that it was cut.
 std::string shortened_name(std::string_view name, size_t max_length, size_t kept) {
     if (name.size() <= max_length) return std::string(name);
-    return "..." + std::string(name.substr(name.size() - std::min(kept, name.size())));
+    size_t start = name.size() - std::min(kept, name.size());
+    // never start inside a UTF-8 character: its continuation bytes are 10xxxxxx
+    while (start < name.size() && (static_cast<unsigned char>(name[start]) & 0xC0) == 0x80) ++start;
+    return "..." + std::string(name.substr(start));
 }
 
 // Returns the directory part: up to and including the last separator, "" when none.

@@ -78,15 +78,19 @@ static void finish_command() {
 
 // Appends the record of `command` (none for codes without one: the datafile
 // is opened and closed all the same), sounds its tones, resets the command.
-// A datafile that cannot be appended to is reported; nothing is written.
+// A record with a value beyond its field, or a datafile that cannot be
+// appended to, is reported; nothing is written.
 static void write_datafile_step(int32_t command, const MeasuredLine& line, bool has_record) {
     // The partner's 0 would read as "no intensity": the block itself gets the small value.
     if (command == COMMAND_INTENSITY && exchange_transition_intensity() == 0.0f)
         set_exchange_transition_intensity(1.0E-20f);
     const LinkedInput& in = linked_input;
+    const TransitionValues transition = read_transition();
     std::optional<std::string> record;
-    if (has_record) record = format_datafile_record(command, in.datafile_is_lin == 1, line, in.line_uncertainty, read_transition());
-    std::optional<std::string> failure = append_datafile_record(in.datafile_name, record);
+    if (has_record) record = format_datafile_record(command, in.datafile_is_lin == 1, line, in.line_uncertainty, transition);
+    std::optional<std::string> failure;
+    if (record) failure = datafile_record_refusal(command, in.datafile_is_lin == 1, transition, *record);
+    if (!failure) failure = append_datafile_record(in.datafile_name, record);
     if (failure) {
         show_error(" ERROR: nothing written, " + trimmed_text_field(in.datafile_short_name) + ": " + *failure);
     } else if (record) {

@@ -91,6 +91,12 @@ std::optional<std::string> format_datafile_record(int32_t command, bool datafile
                                                   const MeasuredLine& line, float line_uncertainty,
                                                   const TransitionValues& transition);
 
+// Returns why `record` (the record of `command`) must not be appended: a
+// quantum number beyond its field, or any value that did not fit (written as
+// asterisks). Nothing when the record can be written.
+std::optional<std::string> datafile_record_refusal(int32_t command, bool datafile_is_lin,
+                                                   const TransitionValues& transition, std::string_view record);
+
 // [SECTION] Tone patterns --------------------------------------------------------------
 struct ToneStep {
     int32_t frequency_hz;       // 0: a pause

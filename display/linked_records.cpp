@@ -95,6 +95,28 @@ std::optional<std::string> format_datafile_record(int32_t command, bool datafile
     }
 }
 
+// Returns why the record of `command` must not be written, or nothing. A
+// value beyond its field would go into the partner's file as asterisks,
+// which the fitting program cannot read: such a record is refused whole.
+std::optional<std::string> datafile_record_refusal(int32_t command, bool datafile_is_lin,
+                                                   const TransitionValues& transition, std::string_view record) {
+    // The quantum numbers each record writes, and their field width.
+    int count = 0, width = 0;
+    if (command == COMMAND_INTENSITY) count = 6, width = 3;
+    else if (datafile_is_lin) count = 12, width = 3;
+    else count = 6, width = 5;
+    const long long high = width == 3 ? 999 : 99999;
+    const long long low = width == 3 ? -99 : -9999;
+    for (int q = 1; q <= count; ++q) {
+        long long value = transition.quantum_numbers[size_t(q - 1)];
+        if (value < low || value > high)
+            return "Q" + std::to_string(q) + " = " + std::to_string(value) + " outside " + std::to_string(low) +
+                   ".." + std::to_string(high);
+    }
+    if (record.find('*') != std::string_view::npos) return std::string("a value does not fit its column");
+    return std::nullopt;
+}
+
 // [SECTION] Tone patterns --------------------------------------------------------------
 
 // Returns the tones that confirm `command` (f Hz, d ms; divisions truncate toward zero).

@@ -53,6 +53,8 @@ static constexpr std::string_view MSG_INTERVAL_BOUNDS =
     " ERROR: fitting interval exceeds data bounds";
 static constexpr std::string_view MSG_ZERO_RANGE =
     " ERROR: Zero dynamic range in data for fitting peak frequency";
+static constexpr std::string_view MSG_NO_CURVATURE =
+    " ERROR: no curvature in data for fitting peak frequency (straight flank)";
 
 static constexpr int MIN_FIT_POINTS = 5;      // below this only interpolated data may be fitted
 static constexpr int MAX_FIT_POINTS = 500;    // capacity of the fit's work arrays
@@ -204,7 +206,7 @@ LineMeasurement find_line() {
         fit = PEAKF(x, y);
         // NOTE: data without curvature (a straight flank) has no vertex; PEAKF
         // then reports frequency 0, which would be shown as a result.
-        if (fit.curvature == 0) return refusal(MSG_ZERO_RANGE, true);
+        if (fit.curvature == 0) return refusal(MSG_NO_CURVATURE, true);
         if (pass < FIT_PASSES) k = nearest_point(curve, fit.x_peak);
     }
 

@@ -4,6 +4,7 @@
 
 #include "app/records.hpp"
 #include "common/fields.hpp"
+#include "common/utf8.hpp"
 #include "display/display_state.hpp"
 #include "window/window.hpp"
 
@@ -15,7 +16,7 @@ constexpr int ERROR_BEEP_MS = 250;
 // Writes one 80-character row at column 1.
 static void write_row(int row, std::string_view line) {
     set_text_position(row, 1);
-    write_text(padded(line, 80));
+    write_text(padded_characters(line, 80));   // a name in the message keeps its characters whole
 }
 
 void clear_message_rows() {

@@ -15,6 +15,7 @@
 #include <unistd.h>     // ftruncate, close
 
 #include "common/fields.hpp"
+#include "common/utf8.hpp"
 
 namespace tarno {
 
@@ -118,12 +119,13 @@ void publish_view_limits(double view_low, double view_high) {
 
 void publish_cursor(double cursor_freq) { store(JOINTC().cursor_freq, cursor_freq); }
 
-// Writes the spectrum range and its name (cut to 60 characters, blank padded).
+// Writes the spectrum range and its name (cut to 60 bytes of whole UTF-8
+// characters, blank padded).
 void publish_spectrum(double start, double end, std::string_view name) {
     JointcBlock& b = JOINTC();
     store(b.spectrum_start, start);
     store(b.spectrum_end, end);
-    std::string field = padded(name, sizeof b.spectrum_name);
+    std::string field = padded(name.substr(0, whole_characters_within(name, sizeof b.spectrum_name)), sizeof b.spectrum_name);
     std::memcpy(b.spectrum_name, field.data(), sizeof b.spectrum_name);
 }
 

@@ -68,16 +68,20 @@ static void raise_priority() {
 #endif
 }
 
-// Stores one keystroke, or beeps and drops it when the buffer is full.
+// Stores one keystroke, or beeps and drops it when the buffer is full. The
+// tone sounds after the lock is released: the polling loop must not stall
+// for its 250 ms.
 static void store_byte(uint8_t byte) {
-    std::lock_guard<std::mutex> guard(ring_lock);
-    int next = (write_index + 1) % RING_SIZE;
-    if (next == read_index) {
-        beep(FULL_OR_EMPTY_TONE_HZ, FULL_OR_EMPTY_TONE_MS);
-        return;
+    {
+        std::lock_guard<std::mutex> guard(ring_lock);
+        int next = (write_index + 1) % RING_SIZE;
+        if (next != read_index) {
+            ring[size_t(next)] = byte;
+            write_index = next;
+            return;
+        }
     }
-    ring[size_t(next)] = byte;
-    write_index = next;
+    beep(FULL_OR_EMPTY_TONE_HZ, FULL_OR_EMPTY_TONE_MS);
 }
 
 // The reader: keeps the window focused and moves keystrokes into the ring
@@ -133,17 +137,19 @@ bool USERPEEKCHAR() {
     return false;
 }
 
-// Takes the oldest pending keystroke into `ch`; beeps and gives a blank when
-// none is pending.
+// Takes the oldest pending keystroke into `ch`; beeps (outside the lock, so
+// the reader can go on storing keys) and gives a blank when none is pending.
 void USERGETCHAR(char& ch) {
-    std::lock_guard<std::mutex> guard(ring_lock);
-    if (read_index != write_index) {
-        read_index = (read_index + 1) % RING_SIZE;
-        ch = char(ring[size_t(read_index)]);
-        return;
+    {
+        std::lock_guard<std::mutex> guard(ring_lock);
+        if (read_index != write_index) {
+            read_index = (read_index + 1) % RING_SIZE;
+            ch = char(ring[size_t(read_index)]);
+            return;
+        }
     }
-    beep(FULL_OR_EMPTY_TONE_HZ, FULL_OR_EMPTY_TONE_MS);
     ch = ' ';
+    beep(FULL_OR_EMPTY_TONE_HZ, FULL_OR_EMPTY_TONE_MS);
 }
 
 // Stops the reader by posting the stop character to its window; does nothing

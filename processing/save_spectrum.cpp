@@ -39,6 +39,7 @@
 #include "common/fields.hpp"        // fixed-width fields, answers, path rules
 #include "common/staged_file.hpp"   // temporary file renamed into place
 #include "common/line_writer.hpp"   // the points' lines, formatted in parallel, written in order
+#include "common/utf8.hpp"          // output names are cut by characters
 #include "input/keyboard.hpp"       // wait_for_enter
 #include "window/window.hpp"        // console
 
@@ -117,8 +118,9 @@ static std::string shown_source_name() {
 }
 
 // Keeps an answer as the output name (first 20 characters, trimmed); false when it is empty.
+// Characters, not bytes: a cut inside a UTF-8 character would leave a name that is no text.
 static bool take_output_name(std::string_view answer) {
-    save.output_name = std::string(trim(answer.substr(0, std::min(answer.size(), OUTPUT_NAME_LENGTH))));
+    save.output_name = std::string(trim(padded_characters(answer, OUTPUT_NAME_LENGTH)));
     return !save.output_name.empty();
 }
 

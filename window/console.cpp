@@ -12,7 +12,9 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
+#include "common/utf8.hpp"
 #include "window/backend.hpp"
 #include "window/core.hpp"
 #include "window/window.hpp"
@@ -94,7 +96,7 @@ static void new_line_locked() {
 }
 
 // Writes one character at the text position and advances it (wrapping at the last column).
-static void put_character_locked(uint8_t character) {
+static void put_character_locked(char32_t character) {
     CoreState& c = core();
     if (character == '\n') return new_line_locked();
     if (character == '\r') {
@@ -107,8 +109,13 @@ static void put_character_locked(uint8_t character) {
     c.text_column++;
 }
 
+// Writes UTF-8 text, one cell per character.
 static void write_locked(std::string_view text) {
-    for (char ch : text) put_character_locked(uint8_t(ch));
+    for (size_t pos = 0; pos < text.size();) {
+        DecodedCharacter ch = decode_character(text, pos);
+        put_character_locked(ch.code);
+        pos += ch.length;
+    }
     update_text_cursor_locked();
 }
 
@@ -214,14 +221,46 @@ void console_write(std::string_view line) {
 // Reads one typed line with echo; backspace takes back a character, ENTER ends
 // the line (not part of the result) and moves to the next row. Extended keys
 // and other control characters are ignored. Never holds the lock while waiting.
+//
+// Characters beyond ASCII arrive as their UTF-8 bytes and are kept whole. The
+// lead byte 0xE0 is also the prefix of cursor keys: a scan code (below 0x80)
+// after it makes a cursor key, a continuation byte (0x80 and up) a character.
 std::string console_read_line() {
     std::string line;
+    std::string partial;        // the bytes of a character still arriving
+    int expected = 0;           // its length
     for (;;) {
         int key = read_key();
-        if (key == KEY_PREFIX_FUNCTION || key == KEY_PREFIX_CURSOR) {
-            read_key();  // the scan code of an extended key
+        if (key == KEY_PREFIX_FUNCTION) {
+            read_key();  // the scan code of a function key
             continue;
         }
+        if (key == KEY_PREFIX_CURSOR) {
+            int next = read_key();
+            if (next < 0x80) continue;  // the scan code of a cursor key
+            partial = {char(key), char(next)};
+            expected = 3;
+            continue;
+        }
+        if (key >= 0x80) {
+            if (!partial.empty() && (key & 0xC0) == 0x80) {
+                partial.push_back(char(key));
+            } else {
+                partial.assign(1, char(key));   // a new character; an unfinished one is dropped
+                expected = utf8_sequence_length(uint8_t(key));
+            }
+            if (int(partial.size()) < expected) continue;
+            // Complete: kept when it is a valid character; a stray byte is dropped, never put into a name.
+            DecodedCharacter ch = expected >= 2 ? decode_character(partial, 0) : DecodedCharacter{0, 0};
+            bool valid = ch.length == partial.size() && ch.code >= 0xA0;
+            std::string bytes = std::exchange(partial, {});
+            if (!valid) continue;
+            std::lock_guard guard(surface().lock);
+            line += bytes;
+            write_locked(bytes);
+            continue;
+        }
+        partial.clear();
         std::lock_guard guard(surface().lock);
         if (key == KEY_ENTER || key == KEY_LINEFEED) {
             new_line_locked();
@@ -230,7 +269,7 @@ std::string console_read_line() {
         }
         if (key == KEY_BACKSPACE) {
             if (!line.empty()) {
-                line.pop_back();
+                line.erase(last_character_start(line));
                 erase_previous_locked();
             }
             continue;

@@ -21,9 +21,9 @@
 
 namespace tarno::window_internal {
 
-// One console cell: the character and the colours it was written in.
+// One console cell: the character (a Unicode code point) and the colours it was written in.
 struct Cell {
-    uint8_t character = ' ';
+    char32_t character = U' ';
     uint8_t text_color = 15;          // palette index 0..15
     uint8_t background_color = 0;     // as set (0..255); 16..255 show as palette index 15
 };
@@ -80,9 +80,12 @@ void update_text_cursor_locked();                   // moves the presenter's cur
 // Graphics text (canvas.cpp): blends a glyph's coverage 0..255 into a window pixel, clipped to the viewport.
 void blend_pixel_locked(int x, int y, int coverage);
 
-// Console font (fonts.cpp): renders one character into a cell of the pixels.
-void draw_console_glyph_locked(uint8_t character, int x, int y, int width, int height,
+// Console font (fonts.cpp): renders one character into a cell of the window's
+// pixels, or of another picture of the window (the close question's overlay).
+void draw_console_glyph_locked(char32_t character, int x, int y, int width, int height,
                                uint32_t foreground, uint32_t background);
+void draw_console_glyph_into_locked(std::vector<uint32_t>& pixels, int pixels_width, int pixels_height, char32_t character,
+                                    int x, int y, int width, int height, uint32_t foreground, uint32_t background);
 void set_console_font_locked(const std::string& face, int pixel_size); // pixel_size <= 0: fit the cell
 void reset_fonts_locked();                          // graphics font back to none, faces stay loaded
 

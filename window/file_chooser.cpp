@@ -17,6 +17,7 @@
 #include "window/file_chooser.hpp"
 
 #include "common/fields.hpp"        // format_integer for file sizes, trim, shortened_name
+#include "common/utf8.hpp"          // typed names are UTF-8
 #include "window/screen_panel.hpp"  // SavedScreen, write_cells, read_dialog_key
 #include "window/window.hpp"
 
@@ -277,11 +278,11 @@ std::optional<std::string> choose_file_in_window(std::string_view caption, std::
         case KEY_ESCAPE: saved.restore(); return std::nullopt;
         case KEY_ENTER: chosen = c.typed.empty() ? take_entry(c) : take_typed_name(c); break;
         case KEY_BACKSPACE:
-            if (!c.typed.empty()) c.typed.pop_back();
+            if (!c.typed.empty()) c.typed.erase(last_character_start(c.typed));   // a whole character
             else enter_directory(c, c.directory.parent_path());
             break;
-        default:
-            if (key >= 32 && key < 127) c.typed.push_back(static_cast<char>(key));
+        default:                                                      // typed text, UTF-8 bytes included
+            if (key >= 32 && key != KEY_DELETE_CHARACTER && key <= 255) c.typed.push_back(static_cast<char>(key));
             break;
         }
         if (chosen) {

@@ -30,6 +30,7 @@
 #include <cstdio>
 #include <map>
 #include <tuple>
+#include <unordered_map>
 #include <mutex>
 
 #include "window/backend.hpp"
@@ -65,7 +66,7 @@ struct ConsoleFont {
     int requested_size = 0;          // 0 = fit the cell
     int cell_width = 0, cell_height = 0;
     int baseline = 0, x_offset = 0;  // inside the cell (pixels)
-    std::array<std::vector<uint8_t>, 256> coverage; // cell_width * cell_height each, empty = not rendered yet
+    std::unordered_map<char32_t, std::vector<uint8_t>> coverage; // per character: cell_width * cell_height each
 };
 
 // Vertical cell (ascent + descent), ascent and average width of a face in font units.
@@ -350,7 +351,7 @@ static void fit_console_font(int cell_width, int cell_height) {
     ConsoleFont& f = g_console;
     f.cell_width = cell_width;
     f.cell_height = cell_height;
-    for (auto& glyph : f.coverage) glyph.clear();
+    f.coverage.clear();
     if (!f.face) return;
     int size = console_pixel_size(f.face, cell_width, cell_height, f.requested_size);
     FT_Set_Pixel_Sizes(f.face, 0, FT_UInt(size));
@@ -362,13 +363,14 @@ static void fit_console_font(int cell_width, int cell_height) {
     f.x_offset = std::max(0, int(cell_width - std::lround(advance)) / 2);
 }
 
-// Renders a character into the coverage cache (a box outline when no face could be opened).
-static const std::vector<uint8_t>& console_coverage(uint8_t character) {
+// Renders a character into the coverage cache (a box outline when no face
+// could be opened; the face's own box for a character it does not have).
+static const std::vector<uint8_t>& console_coverage(char32_t character) {
     ConsoleFont& f = g_console;
     std::vector<uint8_t>& cell = f.coverage[character];
     if (!cell.empty()) return cell;
     cell.assign(size_t(f.cell_width) * f.cell_height, 0);
-    if (character == ' ' || character < 32) return cell;
+    if (character == ' ' || character < 32 || (character >= 0x7F && character < 0xA0)) return cell;
     if (!f.face) {
         // Fallback: a hollow box, so text stays visible without any font.
         for (int y = 2; y < f.cell_height - 2; ++y)
@@ -408,16 +410,16 @@ void set_console_font_locked(const std::string& name, int pixel_size) {
     f.cell_width = 0;  // fit again on the next glyph
 }
 
-// Draws one character cell with its background into the pixels.
-void draw_console_glyph_locked(uint8_t character, int x, int y, int width, int height, uint32_t foreground,
-                               uint32_t background) {
+// Draws one character cell with its background into `pixels` (width x height).
+void draw_console_glyph_into_locked(std::vector<uint32_t>& pixels, int pixels_width, int pixels_height, char32_t character,
+                                    int x, int y, int width, int height, uint32_t foreground, uint32_t background) {
     if (g_console.cell_width != width || g_console.cell_height != height) fit_console_font(width, height);
+    if (x < 0 || y < 0) return;
     const std::vector<uint8_t>& cell = console_coverage(character);
-    Surface& s = surface();
     Rgb fg = unpack_rgb(foreground), bg = unpack_rgb(background);
-    int rows = std::min(height, s.height - y), columns = std::min(width, s.width - x);
+    int rows = std::min(height, pixels_height - y), columns = std::min(width, pixels_width - x);
     for (int row = 0; row < rows; ++row) {
-        uint32_t* out = s.pixels.data() + size_t(y + row) * s.width + x;
+        uint32_t* out = pixels.data() + size_t(y + row) * pixels_width + x;
         const uint8_t* in = cell.data() + size_t(row) * width;
         for (int column = 0; column < columns; ++column) {
             int a = in[column];
@@ -429,6 +431,13 @@ void draw_console_glyph_locked(uint8_t character, int x, int y, int width, int h
             }
         }
     }
+}
+
+// Draws one character cell with its background into the window's pixels.
+void draw_console_glyph_locked(char32_t character, int x, int y, int width, int height, uint32_t foreground,
+                               uint32_t background) {
+    Surface& s = surface();
+    draw_console_glyph_into_locked(s.pixels, s.width, s.height, character, x, y, width, height, foreground, background);
 }
 
 // Forgets the graphics font (faces stay loaded for the next selection).

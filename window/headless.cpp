@@ -10,6 +10,7 @@
 #include <deque>
 #include <mutex>
 
+#include "common/utf8.hpp"
 #include "window/backend.hpp"
 #include "window/core.hpp"
 #include "window/headless.hpp"
@@ -141,13 +142,13 @@ void hold_key_script(bool on) { hold_key_queue(on); }
 
 // [SECTION] Screen --------------------------------------------------------------
 
-// Returns the characters of a text row (empty outside the grid).
+// Returns the characters of a text row, UTF-8 encoded (empty outside the grid).
 std::string row_text(int row) {
     std::lock_guard guard(surface().lock);
     const CoreState& c = core();
     if (row < 1 || row > c.rows) return {};
     std::string text;
-    for (int column = 0; column < c.columns; ++column) text.push_back(char(c.cells[size_t(row - 1) * c.columns + column].character));
+    for (int column = 0; column < c.columns; ++column) text += utf8_encoded(c.cells[size_t(row - 1) * c.columns + column].character);
     return text;
 }
 

@@ -1,6 +1,7 @@
 // In-window dialog helpers: painting text cells and saving the screen.
 #include "window/screen_panel.hpp"
 
+#include "common/utf8.hpp"      // cells hold characters, not bytes
 #include "window/backend.hpp"   // surface(): the pixels and cell size
 #include "window/window.hpp"    // public console routines, read_key
 
@@ -50,8 +51,7 @@ int console_row_count() {
 
 void write_cells(int row, int column, std::string_view text, int width, int text_color, int background_color) {
     if (width <= 0) return;
-    std::string cells(text.substr(0, static_cast<size_t>(width)));
-    cells.resize(static_cast<size_t>(width), ' ');
+    std::string cells = padded_characters(text, static_cast<size_t>(width));
     set_text_color(text_color);
     set_background_color(background_color);
     set_text_position(row, column);
@@ -60,7 +60,14 @@ void write_cells(int row, int column, std::string_view text, int width, int text
 
 int read_dialog_key() {
     int key = read_key();
-    if (key == KEY_PREFIX_FUNCTION || key == KEY_PREFIX_CURSOR) return -read_key();
+    if (key == KEY_PREFIX_FUNCTION) return -read_key();
+    if (key == KEY_PREFIX_CURSOR) {
+        int next = read_key();
+        if (next < 0x80) return -next;
+        // The lead byte of a typed character (UTF-8): its bytes come one by one.
+        const uint8_t rest[] = {uint8_t(next)};
+        unread_keys(rest);
+    }
     return key;
 }
 

@@ -32,7 +32,8 @@ private:
 int console_row_count();           // text rows of the window (at least 1)
 // Writes `text` at (row, column), cut or blank-padded to `width` cells, in the given colours.
 void write_cells(int row, int column, std::string_view text, int width, int text_color, int background_color);
-// An extended key as one negative code (-scan code), an ordinary key as its byte.
+// An extended key as one negative code (-scan code), an ordinary key as its
+// byte (a character beyond ASCII as its UTF-8 bytes, one per call).
 int read_dialog_key();
 
 }  // namespace tarno::window_internal

@@ -13,7 +13,9 @@
 // user event; nothing on the program side waits for the main thread.
 //
 // Closing the window while the program runs asks first (the close button only
-// exists with a window manager, so SDL's own message box has the focus). When
+// exists with a window manager, so SDL's own message box has the focus). Where
+// that box cannot be shown (it needs the X core fonts), the main thread asks
+// in the window itself, drawn over the program's picture. When
 // the program ends, set_exit_behaviour decides: 1 ask in the window, 2 close
 // after 20 ms, 3 keep the window open until it is closed (ESC also closes it).
 //
@@ -30,7 +32,9 @@
 #include <SDL.h>                        // window, renderer, events, message box
 
 #include "common/staged_file.hpp"       // remove_live_temporaries on a forced exit
+#include "common/utf8.hpp"              // text events are passed on as UTF-8
 #include "window/backend.hpp"           // Surface, key queue, Backend
+#include "window/close_question.hpp"    // asked in the window when the message box fails
 #include "window/file_chooser.hpp"      // in-window chooser when no native dialog exists
 #include "window/native_file_dialog.hpp"// zenity / kdialog
 #include "window/sdl_keys.hpp"
@@ -102,6 +106,7 @@ struct SdlWindow {
     // Lifetime.
     std::atomic<int> exit_behaviour{1}; // set by Backend::set_exit_behaviour
     std::atomic<bool> closing{false};   // the window is going away: the program is told to end
+    bool close_question = false;        // the close question is drawn in the window, waiting for its answer
     bool program_over = false;          // the program thread has finished
     bool keep_open = false;             // finished, window stays until closed
     bool quit = false;                  // leave the main loop
@@ -121,22 +126,11 @@ static void wake_main_thread() {
 std::string window_internal::text_input_bytes(std::string_view utf8) {
     std::string bytes;
     for (size_t i = 0; i < utf8.size();) {
-        unsigned char lead = static_cast<unsigned char>(utf8[i]);
-        int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-        if (length == 0 || i + static_cast<size_t>(length) > utf8.size()) {
-            ++i;  // a stray or cut-off byte: skip it
-            continue;
-        }
-        uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
-        bool valid = true;
-        for (int k = 1; k < length; ++k) {
-            unsigned char next = static_cast<unsigned char>(utf8[i + static_cast<size_t>(k)]);
-            if ((next & 0xC0) != 0x80) valid = false;
-            code = (code << 6) | (next & 0x3F);
-        }
-        i += valid ? static_cast<size_t>(length) : 1;
-        // 224 (a grave) is the prefix byte of cursor keys: as text it would swallow the next key.
-        if (valid && code >= 32 && code <= 255 && code != KEY_DELETE_CHARACTER && code != KEY_PREFIX_CURSOR) bytes.push_back(static_cast<char>(code));
+        DecodedCharacter ch = decode_character(utf8, i);
+        bool whole = ch.length > 1 || ch.code < 0x80;    // a lone byte >= 0x80 is no UTF-8 character
+        if (whole && ch.code >= 32 && ch.code != KEY_DELETE_CHARACTER && !(ch.code >= 0x80 && ch.code < 0xA0))
+            bytes.append(utf8.substr(i, ch.length));
+        i += ch.length;
     }
     return bytes;
 }
@@ -238,6 +232,7 @@ static void present_if_needed(SdlWindow& w) {
             w.frame_height = s.height;
             w.shown_generation = s.generation;
             changed = true;
+            if (w.close_question) draw_close_question_locked(w.frame, w.frame_width, w.frame_height);
         }
         cursor_visible = s.text_cursor_visible;
         cx = s.text_cursor_x, cy = s.text_cursor_y, cw = s.text_cursor_width, ch = s.text_cursor_height;
@@ -375,8 +370,22 @@ static bool join_within(ThreadRun& run, int milliseconds) {
 
 // [SECTION] Closing ----------------------------------------------------------------------------
 
-// The close button while the program runs: SDL's message box (there is a window manager).
-static bool confirm_close(SdlWindow& w) {
+// Asks in the window itself: the question is drawn over the next frames and
+// the keys answer it (handle_close_answer) before the program sees them.
+static void open_close_question(SdlWindow& w) {
+    w.close_question = true;
+    w.frame_valid = false;
+}
+
+enum CloseAnswer { CloseAnswer_Yes, CloseAnswer_No, CloseAnswer_AskInWindow };
+
+// The close button while the program runs: SDL's message box (there is a
+// window manager); when it cannot be shown, the question in the window.
+// TARNO_TEST_NO_MESSAGE_BOX (tests only) makes the box fail as it does on a
+// system without the X core fonts.
+static CloseAnswer confirm_close(SdlWindow& w) {
+    const char* no_box = std::getenv("TARNO_TEST_NO_MESSAGE_BOX");
+    if (no_box != nullptr && *no_box != '\0') return CloseAnswer_AskInWindow;
     const SDL_MessageBoxButtonData buttons[] = {
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
         {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"},
@@ -385,14 +394,13 @@ static bool confirm_close(SdlWindow& w) {
     box.flags = SDL_MESSAGEBOX_WARNING;
     box.window = w.window;
     box.title = DEFAULT_TITLE;
-    box.message = "End the program and close the window?";
+    box.message = CLOSE_QUESTION;
     box.numbuttons = 2;
     box.buttons = buttons;
     int pressed = -1;
-    // No message box at all: the user asked to close, so close.
-    if (SDL_ShowMessageBox(&box, &pressed) != 0) return true;
+    if (SDL_ShowMessageBox(&box, &pressed) != 0) return CloseAnswer_AskInWindow;
     w.frame_valid = false;  // the box may have covered the window
-    return pressed == 1;
+    return pressed == 1 ? CloseAnswer_Yes : CloseAnswer_No;
 }
 
 // Tells the running program to end: pending and future read_key() calls end it.
@@ -407,14 +415,52 @@ static void on_close_request(SdlWindow& w) {
         w.quit = true;
         return;
     }
-    if (!confirm_close(w)) return;
-    end_running_program(w);
-    w.quit = true;
+    if (w.close_question) return;   // already asking
+    switch (confirm_close(w)) {
+    case CloseAnswer_Yes:
+        end_running_program(w);
+        w.quit = true;
+        break;
+    case CloseAnswer_No: break;
+    case CloseAnswer_AskInWindow: open_close_question(w); break;
+    }
+}
+
+// While the question in the window is open, every key belongs to it: Y (its
+// character) or ENTER close, N or ESC go on, anything else is ignored.
+// Letters are taken from their text event, so none reaches the program after
+// the answer. Returns false for events that are not keys.
+static bool handle_close_answer(SdlWindow& w, const SDL_Event& e) {
+    std::optional<bool> yes;
+    if (e.type == SDL_KEYDOWN) {
+        SDL_Keycode sym = e.key.keysym.sym;
+        if (sym == SDLK_RETURN || sym == SDLK_KP_ENTER) yes = true;
+        else if (sym == SDLK_ESCAPE) yes = false;
+    } else if (e.type == SDL_TEXTINPUT) {
+        std::string_view text = e.text.text;
+        if (text == "y" || text == "Y") yes = true;
+        else if (text == "n" || text == "N") yes = false;
+    } else {
+        return false;
+    }
+    if (yes) {
+        w.close_question = false;
+        w.frame_valid = false;
+        if (*yes) {
+            end_running_program(w);
+            w.quit = true;
+        }
+    }
+    return true;
 }
 
 // The program has finished: what set_exit_behaviour chose.
 static void on_program_finished(SdlWindow& w, ThreadRun& question) {
     w.program_over = true;
+    if (w.close_question) {     // ended by itself while the close question was open: nothing left to ask
+        w.close_question = false;
+        w.frame_valid = false;
+    }
     if (w.closing) {
         w.quit = true;
         return;
@@ -469,6 +515,7 @@ static bool open_window(SdlWindow& w) {
 }
 
 static void handle_event(SdlWindow& w, const SDL_Event& e) {
+    if (w.close_question && handle_close_answer(w, e)) return;
     switch (e.type) {
     case SDL_KEYDOWN:
         if (w.keep_open && e.key.keysym.sym == SDLK_ESCAPE) w.quit = true;

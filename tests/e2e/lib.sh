@@ -29,7 +29,13 @@ e2e_fail() {
 e2e_cleanup() {
     local pid
     for pid in "${E2E_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
-    for pid in "${E2E_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+    # A program stuck where SIGTERM does not end it must not hang the test run.
+    local i
+    for pid in "${E2E_PIDS[@]}"; do
+        for i in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+        kill -9 "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
     [ -n "${E2E_TMP:-}" ] && rm -rf "$E2E_TMP"
 }
 

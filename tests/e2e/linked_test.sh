@@ -63,6 +63,21 @@ freq=${record:36:15}
 awk -v f="$freq" 'BEGIN { d = f - 100100; if (d < 0) d = -d; exit !(d < 0.01) }' || e2e_fail "line frequency $freq, expected 100100"
 [ "${record:51}" = "     0.01500   1.00000" ] || e2e_fail "uncertainty and weight of '$record'"
 
+# The partner moves only the cursor: the measured result stays in the message rows
+# (blue text), only the cursor line moves (yellow XOR over the blue plot) -------------
+e2e_window_origin "$E2E_WINDOW"
+blue_in_rows() {   # pixels of text colour 1 in rows 1 and 2 of screenshot $1
+    convert "$1" -crop "800x36+$E2E_X+$E2E_Y" +repage -format %c histogram:info:- | grep -ci '#000080' || true
+}
+e2e_screenshot "$E2E_TMP/result.png"
+[ "$(blue_in_rows "$E2E_TMP/result.png")" -gt 0 ] || e2e_fail "no result in the message rows after command 1"
+"$JOINTC" cursor 100101
+sleep 1
+e2e_screenshot "$E2E_TMP/cursor_moved.png"
+[ "$(blue_in_rows "$E2E_TMP/cursor_moved.png")" -gt 0 ] || e2e_fail "the partner's cursor move wiped the measured result"
+# 100101 MHz in the view 100090..100110 lies at x = 11/20 * 799 = 439
+e2e_expect_pixel "$E2E_TMP/cursor_moved.png" $((E2E_X + 439)) $((E2E_Y + 100)) FFFF80 "cursor line at the partner's cursor"
+
 # The red mark of linked operation, top right of the plot ---------------------------
 e2e_window_origin "$E2E_WINDOW"
 e2e_screenshot "$E2E_TMP/linked.png"

@@ -182,6 +182,7 @@ TEST_F(DriverFlow, generic_entry_from_a_missing_name) {
         {"run5.dat", " run5 files (run5*.*), run5*.*; All Files (*.*), *.*;"},
         {"data/x.spe", " data files (data*.*), data*.*;"},
         {"my run.spe", " my files (my*.*), my*.*;"},
+        {"fourteenchars_.spe", " fourteenchars_*.*; All Files (*.*), *.*;"},   // whole, not cut into the next entry
         {"c:\\data\\x.spe", std::string(DEFAULT_FILTER_START)},
         {"/no/such/dir/x.spe", std::string(DEFAULT_FILTER_START)},
         {".hidden", std::string(DEFAULT_FILTER_START)},
@@ -212,8 +213,8 @@ TEST_F(DriverFlow, generic_entry_is_kept_for_the_next_file) {
 
 TEST_F(DriverFlow, generic_name_derivation_rules) {
     const struct {
-        const char* name;
-        const char* generic;
+        std::string name;
+        std::string generic;
     } cases[] = {
         {"abc", " abc files (abc*.*), abc*.*;"},
         {"run5.dat", " run5 files (run5*.*), run5*.*;"},
@@ -226,8 +227,14 @@ TEST_F(DriverFlow, generic_name_derivation_rules) {
         {"\\root", ""},
         {"/home/x.spe", ""},
         {"", ""},
-        {"averyveryverylongstemname.spe",
-         " averyveryverylongstemname files (averyveryverylongstemname*"},   // cut to 60
+        // The entry stays whole in its 60 characters, or there is none.
+        {"thirteenchars.spe", " thirteenchars files (thirteenchars*.*), thirteenchars*.*;"},
+        {"fourteenchars_.spe", " fourteenchars_*.*;"},
+        {"averyveryverylongstemname.spe", " averyveryverylongstemname*.*;"},
+        {std::string(55, 'x') + ".spe", " " + std::string(55, 'x') + "*.*;"},
+        {std::string(56, 'x') + ".spe", ""},
+        {"a;b.spe", ""},                                     // ";" and "," separate the list's entries
+        {"a,b.spe", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(derive_generic_name(c.name), c.generic) << "'" << c.name << "'";
 }

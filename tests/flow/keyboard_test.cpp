@@ -2,12 +2,15 @@
 // reader thread, ring buffer, beeps and stop character.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "input/keyboard.hpp"
+#include "window/backend.hpp"     // a backend whose tone lasts until the test releases it
 #include "window/headless.hpp"
 #include "window/window.hpp"
 
@@ -151,6 +154,74 @@ TEST(peek, program_end_under_the_reader_ends_the_polling_loop) {
         char ch = 0;
         USERGETCHAR(ch);
         EXPECT_EQ(ch, 'k');
+        PEEKSTOP();
+    });
+}
+
+// A window backend whose tones last until the test releases them, so a test
+// can look at the ring while a warning tone sounds. Everything else goes to
+// the headless backend it replaces.
+class HeldToneBackend : public window_internal::Backend {
+public:
+    explicit HeldToneBackend(window_internal::Backend* inner) : inner_(inner) {}
+    void resize(int width, int height) override { inner_->resize(width, height); }
+    void play_tone(int frequency_hz, int duration_ms) override {
+        sounding = true;
+        for (int i = 0; i < 500 && !released; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        sounding = false;
+        inner_->play_tone(frequency_hz, duration_ms);
+    }
+    std::optional<std::string> choose_file(std::string_view caption, std::string_view filter) override {
+        return inner_->choose_file(caption, filter);
+    }
+    bool ask_yes_no(std::string_view caption, std::string_view message) override { return inner_->ask_yes_no(caption, message); }
+    void focus() override { inner_->focus(); }
+    void set_exit_behaviour(int behaviour) override { inner_->set_exit_behaviour(behaviour); }
+
+    std::atomic<bool> sounding{false};
+    std::atomic<bool> released{false};
+
+private:
+    window_internal::Backend* inner_;
+};
+
+// True when USERPEEKCHAR answers within half a second from another thread.
+bool poll_answers_promptly() {
+    auto poll = std::async(std::launch::async, [] { return USERPEEKCHAR(); });
+    return poll.wait_for(std::chrono::milliseconds(500)) == std::future_status::ready;
+}
+
+// The warning tones (taking from an empty ring, storing into a full one) do
+// not hold the ring's lock: the polling loop goes on while they sound.
+TEST(peek, warning_tones_sound_outside_the_lock) {
+    headless::start();
+    window_internal::Backend* headless_backend = window_internal::installed_backend();
+    HeldToneBackend held(headless_backend);
+    window_internal::install_backend(&held);
+    struct Restore {
+        window_internal::Backend* backend;
+        ~Restore() { window_internal::install_backend(backend); }
+    } restore{headless_backend};
+
+    // Empty ring: the main thread's take beeps.
+    std::thread taker([] {
+        char ch = 'x';
+        USERGETCHAR(ch);
+        EXPECT_EQ(ch, ' ');
+    });
+    ASSERT_TRUE(wait_for([&] { return held.sounding.load(); }));
+    EXPECT_TRUE(poll_answers_promptly());
+    held.released = true;
+    taker.join();
+
+    // Full ring: the reader's store beeps while the main thread polls.
+    held.released = false;
+    headless::press_keys(std::string(256, 'a') + STOP);
+    headless::run([&] {
+        PEEKSTART(UNIT_KEYBOARD);
+        ASSERT_TRUE(wait_for([&] { return held.sounding.load(); }));
+        EXPECT_TRUE(poll_answers_promptly());
+        held.released = true;
         PEEKSTOP();
     });
 }

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <fcntl.h>
 #include <sstream>
 #include <sys/mman.h>
@@ -171,6 +172,70 @@ TEST_F(Linked, polling_follows_the_partners_view_and_cursor_without_a_key) {
     EXPECT_EQ(read_exchange_view().view_low, display.view_low);     // published back
 }
 
+TEST_F(Linked, a_partners_cursor_move_keeps_a_measured_result_on_screen) {
+    write_linked_input("lines.lin");
+    double moved_to = 0;
+    run_with_partner([&] {
+        EXPECT_TRUE(place_and_wait(COMMAND_MEASURE_ONLY));   // the result goes to the message rows
+        moved_to = display.cursor_freq + 5 * display.freq_per_pixel;
+        publish_cursor(moved_to);
+        EXPECT_TRUE(wait_until([&] { return display.cursor_freq == moved_to; }));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    });
+    EXPECT_EQ(row(1).substr(0, 24), " Fitted peak frequency: ");
+    EXPECT_EQ(row(2).substr(0, 24), "      Halfwidth (FWHH): ");
+    EXPECT_EQ(display.cursor_index, point_index(moved_to));    // a measurement starts from the new cursor
+    EXPECT_EQ(read_exchange_view().cursor_freq, moved_to);
+}
+
+// The partner writes its limits one field at a time; the half-written block
+// is neither followed nor overwritten, and the finished one is followed.
+TEST_F(Linked, a_half_written_view_is_left_alone_until_the_partner_finishes) {
+    write_linked_input("lines.lin");
+    JointcBlock& block = JOINTC();
+    auto low = std::atomic_ref<double>(block.view_low);
+    auto high = std::atomic_ref<double>(block.view_high);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Step {
+        const char* name;
+        std::atomic_ref<double>* half;   // written first: the block is inconsistent
+        double half_value;
+        std::atomic_ref<double>* rest;   // written next: the request is complete
+        double rest_value;
+        double want_low, want_high;
+    };
+    const Step steps[] = {
+        {"low written above the old high", &low, 100060.0, &high, 100070.0, 100060.0, 100070.0},
+        {"low not a number", &low, nan, &low, 100030.0, 100030.0, 100070.0},
+        {"high infinite", &high, inf, &high, 100040.0, 100030.0, 100040.0},
+    };
+    bool taken_back_by_key = false;
+    run_with_partner([&] {
+        publish_view_limits(100010.0, 100020.0);
+        ASSERT_TRUE(wait_until([] { return display.view_low == 100010.0 && display.view_high == 100020.0; }));
+        for (const Step& s : steps) {
+            SCOPED_TRACE(s.name);
+            ExchangeView before{display.view_low, display.view_high, display.cursor_freq};
+            s.half->store(s.half_value);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            double seen = s.half->load();
+            EXPECT_TRUE(seen == s.half_value || (std::isnan(seen) && std::isnan(s.half_value)));
+            EXPECT_EQ(display.view_low, before.view_low);
+            EXPECT_EQ(display.view_high, before.view_high);
+            s.rest->store(s.rest_value);
+            EXPECT_TRUE(wait_until([&] { return display.view_low == s.want_low && display.view_high == s.want_high; }));
+        }
+        // Left half-written, the block is the display's again once the user moves the cursor.
+        low.store(100090.0);
+        headless::press_keys("K");
+        taken_back_by_key = wait_until([] { return read_exchange_view().view_low == 100030.0; });
+    });
+    EXPECT_TRUE(taken_back_by_key);
+    EXPECT_EQ(display.view_low, 100030.0);
+    EXPECT_EQ(read_exchange_view().cursor_freq, display.cursor_freq);
+}
+
 // [SECTION] Commands from the keys and from the partner -------------------------------------
 
 TEST_F(Linked, f1_f2_f3_append_line_blend_and_excluded_records_with_their_tones) {
@@ -228,6 +293,16 @@ TEST_F(Linked, a_datafile_that_cannot_be_appended_to_is_reported_and_nothing_is_
     EXPECT_EQ(row(2), "");
     EXPECT_FALSE(std::filesystem::exists(data.file("lines.lin")));
     EXPECT_EQ(exchange_command(), 0);
+    EXPECT_EQ(tone_list(), (std::vector<std::pair<int, int>>{{4000, 250}}));
+}
+
+TEST_F(Linked, a_quantum_number_beyond_its_field_is_refused_like_a_failed_append) {
+    write_linked_input("lines.lin");
+    set_exchange_quantum_number(7, 1000);       // 12I3 records: 1000 would be written as "***"
+    run_with_partner([] { EXPECT_TRUE(place_and_wait(COMMAND_LINE)); });
+    EXPECT_EQ(row(1), " ERROR: nothing written, lines.lin: Q7 = 1000 outside -99..999");
+    EXPECT_EQ(row(2), "");
+    EXPECT_EQ(data.read("lines.lin"), "");
     EXPECT_EQ(tone_list(), (std::vector<std::pair<int, int>>{{4000, 250}}));
 }
 

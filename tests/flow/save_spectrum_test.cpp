@@ -355,6 +355,16 @@ TEST_F(SaveSpectrum, name_is_cut_to_twenty_characters) {
     EXPECT_EQ(files_in(dir), (std::vector<std::string>{"abcdefghijklmnopqrst", "source.spe"}));
 }
 
+// Typed names are UTF-8 and the file gets exactly that name; the cut at 20
+// characters never splits one.
+TEST_F(SaveSpectrum, names_with_accents_are_created_as_typed) {
+    load({1, 2, 3});
+    save({"spektrum_\xC3\xA4.txt", "1", "0"});
+    save({"abcdefghijklmnopqrs\xC3\xA4-uvwx", "1", "0"});     // the umlaut is the 20th character
+    EXPECT_EQ(files_in(dir), (std::vector<std::string>{"abcdefghijklmnopqrs\xC3\xA4", "source.spe",
+                                                        "spektrum_\xC3\xA4.txt"}));
+}
+
 TEST_F(SaveSpectrum, empty_name_returns_at_once) {
     load({1, 2, 3});
     headless::RunResult run = save({""});

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 
 using namespace tarno;
@@ -203,6 +205,21 @@ TEST_F(chooser_test, a_typed_name_is_chosen_and_a_typed_wildcard_filters) {
     headless::press_extended(224, END);
     headless::press_keys("\r");
     EXPECT_EQ(choose(), (dir.path() / "older" / "inside.spe").string());
+}
+
+// Accented names (UTF-8): listed as they are, typed whole, a typed character
+// taken back whole, and the path returned with the name's own bytes.
+TEST_F(chooser_test, accented_names_are_listed_and_typed_whole) {
+    const std::string name = "messung_\xC3\xA4\xE0\xA4\x95.spe";     // a umlaut, and a character whose lead byte is 224
+    dir.write(name, "x");
+    std::optional<std::string> shown = choose();
+    std::vector<std::string> rows = entry_rows();
+    EXPECT_NE(std::find_if(rows.begin(), rows.end(), [&](const std::string& r) { return r.rfind("  " + name, 0) == 0; }),
+              rows.end());
+
+    headless::start();
+    headless::press_keys("messung_\xC3\xA4\xC3\xB6\b\xE0\xA4\x95.spe\r");   // o umlaut typed and taken back
+    EXPECT_EQ(choose(), (dir.path() / name).string());
 }
 
 TEST_F(chooser_test, escape_cancels_and_the_screen_comes_back) {

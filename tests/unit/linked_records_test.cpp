@@ -4,6 +4,10 @@
 
 #include <sys/stat.h>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "display/linked.hpp"
 #include "tests/support/fixture_dir.hpp"
 
@@ -79,6 +83,39 @@ TEST(linked_records, formats_per_command_and_datafile_kind) {
         auto record = format_datafile_record(c.command, c.is_lin, c.line, c.line_uncertainty, c.transition);
         ASSERT_TRUE(record.has_value()) << c.name;
         EXPECT_EQ(*record, c.expected) << c.name;
+    }
+}
+
+// A record that would carry asterisks is refused; the bounds of each field are accepted.
+TEST(linked_records, values_beyond_their_field_refuse_the_record) {
+    struct Case {
+        const char* name;
+        int32_t command;
+        bool is_lin;
+        std::vector<std::pair<int, int32_t>> quantum_numbers;   // (q, value) over Q1..Q12 = 1..12
+        double frequency;
+        std::optional<std::string> refusal;
+    };
+    const Case cases[] = {
+        {"lin: I3 bounds", 1, true, {{1, -99}, {12, 999}}, 1000.0, std::nullopt},
+        {"lin: above 999", 1, true, {{7, 1000}}, 1000.0, "Q7 = 1000 outside -99..999"},
+        {"lin: below -99", 2, true, {{1, -100}}, 1000.0, "Q1 = -100 outside -99..999"},
+        {"lin average", 5, true, {{12, 5000}}, 1000.0, "Q12 = 5000 outside -99..999"},
+        {"other: I5 bounds, Q7..Q12 not written", 3, false, {{1, -9999}, {6, 99999}, {7, 100000}}, 1000.0, std::nullopt},
+        {"other: above 99999", 1, false, {{5, 100000}}, 1000.0, "Q5 = 100000 outside -9999..99999"},
+        {"intensity: I3 for Q1..Q6", 6, false, {{4, 1000}}, 1000.0, "Q4 = 1000 outside -99..999"},
+        {"intensity: Q7 not written", 6, true, {{7, 123456}}, 1000.0, std::nullopt},
+        {"frequency beyond F15.5", 1, true, {}, 1e12, "a value does not fit its column"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TransitionValues t = transition_1_to_12();
+        for (auto [q, value] : c.quantum_numbers) t.quantum_numbers[size_t(q - 1)] = value;
+        MeasuredLine line = LINE;
+        line.frequency = c.frequency;
+        std::optional<std::string> record = format_datafile_record(c.command, c.is_lin, line, 0.02f, t);
+        ASSERT_TRUE(record);
+        EXPECT_EQ(datafile_record_refusal(c.command, c.is_lin, t, *record), c.refusal);
     }
 }
 

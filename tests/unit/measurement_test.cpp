@@ -142,6 +142,33 @@ TEST_F(Measurement, refusals_show_their_message_and_change_nothing) {
              t.view(400, 1600, 800);
          },
          " ERROR: Zero dynamic range in data for fitting peak frequency", true},
+        {"ledge on a straight flank: the fit has no curvature",
+         [](Measurement&) {
+             // Around the ledge 999..1001 the flank rises point-symmetrically,
+             // so the parabola through its centre is a straight line. The
+             // step 2^34 keeps PEAKF's arithmetic exact (its 1e-7 offsets
+             // vanish), so the curvature comes out exactly 0.
+             const int n = 2000;
+             const double step = 17179869184.0;
+             const int32_t flank[7] = {-12, -4, 0, 0, 0, 4, 12};   // points 997..1003
+             spectrum.point_count = n;
+             for (int i = 1; i <= n; ++i) {
+                 spectrum.frequency[i] = i * step;
+                 spectrum.intensity[i] = i < 997 ? 100 : i > 1003 ? 5100 : 5000 + flank[i - 997];
+             }
+             spectrum.intensity_min = 100;
+             spectrum.intensity_max = 5100;
+             display.fit_width = 7;
+             display.mean_intensity = 2584;
+             display.y_low = 0;
+             display.y_high = 5200;
+             display.view_low = 400 * step;
+             display.view_high = 1600 * step;
+             display.cursor_freq = 1000 * step;
+             set_display_viewport();
+             draw_frame();
+         },
+         " ERROR: no curvature in data for fitting peak frequency (straight flank)", true},
         {"rising to the end of the spectrum",
          [](Measurement& t) {
              t.load(2000, [](int i) { return 10.0 * i; });

@@ -12,20 +12,23 @@
 
 using namespace tarno::window_internal;
 
-TEST(sdl_keys, text_events_become_one_byte_per_character) {
+TEST(sdl_keys, text_events_pass_characters_as_utf8) {
     struct Case { std::string utf8; std::string bytes; };
     const Case cases[] = {
         {"a", "a"},
         {"@", "@"},
-        {"#)(", "#)("},                   // several characters in one event
-        {"\xC3\xA9", "\xE9"},             // e acute: Latin-1 byte 233
-        {"\xC2\xB5m", "\xB5m"},           // micro sign
-        {"\xE2\x82\xAC", ""},             // euro sign: no byte for it
-        {"\xF0\x9F\x98\x80x", "x"},       // four-byte character dropped, the rest kept
-        {"\xC3", ""},                     // cut-off sequence
-        {"\x80z", "z"},                   // stray continuation byte
-        {"\x7F", ""},                     // DEL is a key, not text
-        {"\xC3\xA0x", "x"},               // a grave is 224, the cursor-key prefix: dropped
+        {"#)(", "#)("},                               // several characters in one event
+        {"\xC3\xA9", "\xC3\xA9"},                     // e acute, whole
+        {"\xC2\xB5m", "\xC2\xB5m"},                   // micro sign
+        {"\xE2\x82\xAC", "\xE2\x82\xAC"},             // euro sign
+        {"\xF0\x9F\x98\x80x", "\xF0\x9F\x98\x80x"},   // four-byte character
+        {"\xC3\xA0x", "\xC3\xA0x"},                   // a grave: its bytes are not the cursor prefix 224
+        {"\xE0\xA4\x95", "\xE0\xA4\x95"},             // lead byte 224, then a byte no scan code has
+        {"\xC3", ""},                                 // cut-off sequence
+        {"\x80z", "z"},                               // stray continuation byte
+        {"\xC0\xAF", ""},                             // overlong form of '/'
+        {"\x7F", ""},                                 // DEL is a key, not text
+        {"\xC2\x85", ""},                             // a control character beyond ASCII
     };
     for (const Case& c : cases) EXPECT_EQ(text_input_bytes(c.utf8), c.bytes) << "input of " << c.utf8.size() << " bytes";
 }

@@ -39,6 +39,8 @@ TEST(text_rules, shortened_name_keeps_the_end_behind_three_dots) {
         {"/a/very/long/directory/name/run5.spe", 30, 28, "...long/directory/name/run5.spe"},
         {"abcdef", 5, 2, "...ef"},
         {"", 0, 0, ""},
+        {"messung_\xc3\xa4.txt", 8, 5, "....txt"},                  // never starts inside "ä"
+        {"messung_\xc3\xa4.txt", 8, 6, "...\xc3\xa4.txt"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(shortened_name(c.name, c.max_length, c.kept), c.shown) << c.name;

@@ -97,6 +97,32 @@ TEST_F(Console, read_line_echoes_and_takes_backspace) {
     EXPECT_EQ(text_column(), 1);
 }
 
+// Typed characters beyond ASCII arrive as UTF-8 bytes and stay whole: one
+// cell each on screen, their bytes unchanged in the line, a whole character
+// taken back by backspace. The lead byte 224 of a three-byte character is not
+// taken for the cursor-key prefix, and a cursor key among them still is one.
+TEST_F(Console, read_line_keeps_utf8_characters_whole) {
+    const std::string a_umlaut = "\xC3\xA4", ka = "\xE0\xA4\x95", euro = "\xE2\x82\xAC";
+    set_text_position(3, 1);
+    write_text("Name: ");
+    headless::press_keys("spektrum_" + a_umlaut + ka + euro);
+    headless::press_extended(224, 75);                 // LEFT among them: ignored
+    headless::press_keys("\b\b");                      // takes back the euro sign and ka, whole
+    headless::press_keys(".txt");
+    headless::press_keys("\x80\xC3");                  // a stray byte and a cut-off one: dropped
+    headless::press_keys("\r");
+    std::string line;
+    headless::run([&] { line = console_read_line(); });
+    EXPECT_EQ(line, "spektrum_" + a_umlaut + ".txt");
+    EXPECT_EQ(trimmed(headless::row_text(3)), "Name: spektrum_" + a_umlaut + ".txt");
+
+    // One cell per character, also in text written by the program; a byte
+    // outside a UTF-8 sequence shows as its Latin-1 character.
+    clear_screen(0);
+    write_text(a_umlaut + ka + "|\xB5|");
+    EXPECT_EQ(trimmed(headless::row_text(1)), a_umlaut + ka + "|\xC2\xB5|");
+}
+
 TEST_F(Console, backspace_on_an_empty_line_leaves_the_prompt) {
     write_text("> ");
     headless::type_line("\b\bz");
