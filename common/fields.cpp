@@ -36,6 +36,7 @@
 #include <string>
 
 #include "common/fields.hpp"
+#include "common/numbers.hpp"
 
 namespace tarno {
 
@@ -48,15 +49,7 @@ namespace tarno {
 static bool is_exact_tie(double value, int decimals) {
     if (value == 0.0 || !std::isfinite(value)) return false;
     // value = mantissa * 2^exponent with an odd integer mantissa, straight from the bits.
-    uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    const int biased = static_cast<int>((bits >> 52) & 0x7FF);
-    uint64_t mantissa = bits & ((uint64_t{1} << 52) - 1);
-    int exponent = -1074;                                       // subnormal
-    if (biased != 0) {
-        mantissa |= uint64_t{1} << 52;
-        exponent = biased - 1075;
-    }
+    auto [mantissa, exponent] = binary_parts(value);
     const int zeros = std::countr_zero(mantissa);
     mantissa >>= zeros;
     exponent += zeros;

@@ -15,10 +15,11 @@
 // itself, so the text is the same in every case.
 #include <cmath>        // isfinite
 #include <cstdint>
-#include <cstring>      // memcpy: the bits of a double
+#include <cstring>      // memcpy into the field
 #include <string>
 
 #include "common/fields.hpp"
+#include "common/numbers.hpp"
 
 namespace tarno {
 
@@ -35,15 +36,7 @@ static constexpr uint64_t POWERS_OF_TEN[] = {
 // Returns round(|value| * 10^decimals), halves away from zero, in `out_units`;
 // false when it does not fit 64 bits.
 static bool scaled_units(double value, int decimals, uint64_t& out_units) {
-    uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    const int biased = static_cast<int>((bits >> 52) & 0x7FF);
-    uint64_t mantissa = bits & ((uint64_t{1} << 52) - 1);
-    int exponent = -1074;                               // subnormal
-    if (biased != 0) {
-        mantissa |= uint64_t{1} << 52;
-        exponent = biased - 1075;
-    }
+    auto [mantissa, exponent] = binary_parts(value);
     __extension__ typedef unsigned __int128 u128;
     u128 scaled = static_cast<u128>(mantissa) * POWERS_OF_TEN[decimals];
     u128 units;

@@ -2,6 +2,7 @@
 #include "common/numbers.hpp"
 
 #include <cmath>
+#include <cstring>  // memcpy: the bits of a double
 #include <limits>
 
 namespace tarno {
@@ -23,6 +24,19 @@ long long truncate_to_int64(double value) {
     if (value >= 9.2e18) return std::numeric_limits<long long>::max();
     if (value <= -9.2e18) return std::numeric_limits<long long>::min();
     return static_cast<long long>(value);
+}
+
+// Splits a finite double into its integer mantissa and power of two.
+BinaryParts binary_parts(double value) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+    BinaryParts parts{bits & ((uint64_t{1} << 52) - 1), -1074};   // subnormal
+    if (biased != 0) {
+        parts.mantissa |= uint64_t{1} << 52;
+        parts.exponent = biased - 1075;
+    }
+    return parts;
 }
 
 }  // namespace tarno
