@@ -56,6 +56,13 @@ e2e_start_display "$TARNO" "$SPECTRUM"
 wait_block spectrum_name "$NAME"
 start=$(block spectrum_start)
 [ "$(block view_low)" = "$start" ] || e2e_fail "first view starts at $(block view_low), not at the spectrum start $start"
+# The first view as a user sees it, kept when TARNO_SCREENSHOT_DIR names a directory
+if [ -n "${TARNO_SCREENSHOT_DIR:-}" ]; then
+    sleep 1
+    e2e_screenshot "$E2E_TMP/first.png"
+    e2e_window_origin "$E2E_WINDOW"
+    convert "$E2E_TMP/first.png" -crop "800x306+$E2E_X+$E2E_Y" +repage "$TARNO_SCREENSHOT_DIR/e2e_first_display.png"
+fi
 
 # Zoom in twice, scroll right: the block follows each frame ---------------------------
 view0="$(block view_low) $(block view_high)"
