@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# One whole working session in the real window under Xvfb, each step checked
+# on its file or on the screen: a text spectrum with an uneven frequency axis
+# is opened (and put on an even grid), a line is zoomed to and measured with
+# O, the spectrum is smoothed (N) and a baseline with the cutoff step is
+# subtracted (B), the peak finder lists every line of the whole spectrum, the
+# result is saved in binary (m) and read back, a second piece is appended (&),
+# GLE output is written (G) and rendered, a catalogue is loaded (C) and a line
+# assigned (T), and finally linked operation is switched on and F1 writes the
+# line record into the datafile named by tarno_l.inp, with jointc as partner.
+set -u
+source "$(dirname "$0")/lib.sh"
+e2e_init "${1:-}"
+TARNO="$E2E_BUILD/tarno"
+JOINTC="$E2E_BUILD/jointc"
+PYTHON=/usr/bin/python3
+[ -x "$TARNO" ] || e2e_fail "$TARNO is not built"
+[ -x "$JOINTC" ] || e2e_fail "$JOINTC is not built"
+[ -x "$PYTHON" ] || e2e_fail "$PYTHON is missing"
+command -v gle >/dev/null 2>&1 || e2e_fail "gle is missing (scripts/install-deps.sh installs it)"
+export TARNO_JOINTC_NAME="/tarno_jointc_e2e_session_$$"     # a block of this test only
+trap 'rm -f "/dev/shm/${TARNO_JOINTC_NAME#/}"; e2e_cleanup' EXIT
+
+# 4000 points about 0.04 MHz apart from 230000 MHz, the axis bent by up to
+# 0.01 MHz (a quarter of a step: far over the tolerance of an even axis);
+# nine frequency-modulation lines (second derivative of a Lorentzian) at
+# 230015.972 + 16 k MHz, the first under the first view's cursor (point 400.3),
+# on a sloping background for the baseline to take away.
+STEP=0.04
+F0=230000
+LINE0=230015.972
+SPACING=16
+NLINES=9
+SPECTRUM="$E2E_TMP/scan.txt"
+awk -v f0=$F0 -v step=$STEP -v c0=$LINE0 -v sp=$SPACING -v nl=$NLINES 'BEGIN {
+    print "e2e session spectrum"
+    for (i = 1; i <= 4000; i++) {
+        f = f0 + step * (i - 1) + 0.01 * sin(i / 37.0)
+        v = 300 + 0.05 * i
+        for (k = 0; k < nl; k++) { u = (f - c0 - sp * k) / (8 * step); v += 1000 * (1 - 3 * u * u) / (1 + u * u) ^ 3 }
+        printf "%.5f %.3f\n", f, v
+    } }' >"$SPECTRUM"
+
+block() { "$JOINTC" get "$1"; }
+wait_block() {
+    local i
+    for i in $(seq 1 $((E2E_TIMEOUT * 10))); do
+        [ "$(block "$1")" = "$2" ] && return 0
+        sleep 0.1
+    done
+    e2e_fail "block field $1 is '$(block "$1")', expected '$2'"
+}
+# Pixels of colour $2 (RRGGBB) in the plot area of screenshot $1.
+count_colour() {
+    convert "$1" -crop "790x230+$((E2E_X + 5))+$((E2E_Y + 36))" +repage -depth 8 txt:- | grep -ci "#$2"
+}
+# Pixels of colour $2 in the whole window of screenshot $1.
+count_window_colour() {
+    convert "$1" -crop "800x480+$E2E_X+$E2E_Y" +repage -depth 8 txt:- | grep -ci "#$2"
+}
+# Takes screenshots into $1 until the plot area has more than $3 pixels of colour $2; fails with $4.
+wait_colour() {
+    local i
+    for i in $(seq 1 $((E2E_TIMEOUT * 2))); do
+        e2e_screenshot "$1"
+        [ "$(count_colour "$1" "$2")" -gt "$3" ] && return 0
+        sleep 0.5
+    done
+    e2e_fail "$4 (no more than $3 pixels of $2 in the plot of $1)"
+}
+# Waits until file $1 exists and is not empty; fails with $2.
+wait_file() {
+    local i
+    for i in $(seq 1 $((E2E_TIMEOUT * 10))); do
+        [ -s "$1" ] && return 0
+        sleep 0.1
+    done
+    e2e_fail "$2"
+}
+keep() { [ -n "${TARNO_SCREENSHOT_DIR:-}" ] && cp "$1" "$TARNO_SCREENSHOT_DIR/$2"; return 0; }
+display_shown() { wait_colour "$E2E_TMP/display.png" 000080 100000 "$1"; }   # blue plot area
+
+# Open the uneven text spectrum --------------------------------------------------------
+e2e_start_xvfb
+export XDG_CONFIG_HOME="$E2E_TMP/config"      # no configuration file: the default window
+"$JOINTC" reset
+cd "$E2E_TMP" || e2e_fail "no temp dir"       # typed names are relative to it
+e2e_launch "$TARNO" "$SPECTRUM"
+tarno_pid=$E2E_LAST_PID
+e2e_wait_window TARNO
+e2e_window_origin "$E2E_WINDOW"
+sleep 1
+e2e_type "$E2E_WINDOW" Return
+sleep 2
+e2e_screenshot "$E2E_TMP/loaded.png"
+# the report of the uneven axis heads the load screen in light red
+[ "$(count_window_colour "$E2E_TMP/loaded.png" FF0000)" -gt 200 ] || e2e_fail "no report of the uneven frequency axis"
+keep "$E2E_TMP/loaded.png" e2e_session_uneven_axis.png
+e2e_type "$E2E_WINDOW" Return
+wait_block spectrum_name scan.txt
+display_shown "no display after loading"
+
+# Zoom to the line under the cursor and measure it --------------------------------------
+e2e_type "$E2E_WINDOW" E E E
+sleep 1
+e2e_type "$E2E_WINDOW" o
+wait_colour "$E2E_TMP/measured.png" FF0000 50 "no fitted parabola after O on the zoomed view"
+[ "$(count_colour "$E2E_TMP/measured.png" 00FFFF)" -gt 100 ] || e2e_fail "no measurement marks after O"
+keep "$E2E_TMP/measured.png" e2e_session_measured.png
+
+echo "session e2e: ok"
