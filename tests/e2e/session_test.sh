@@ -108,4 +108,35 @@ wait_colour "$E2E_TMP/measured.png" FF0000 50 "no fitted parabola after O on the
 [ "$(count_colour "$E2E_TMP/measured.png" 00FFFF)" -gt 100 ] || e2e_fail "no measurement marks after O"
 keep "$E2E_TMP/measured.png" e2e_session_measured.png
 
+# Smooth over 5 points: back at the display, the plot has changed -------------------------
+plot_sum() { convert "$1" -crop "790x230+$((E2E_X + 5))+$((E2E_Y + 36))" +repage -depth 8 rgb:- | md5sum; }
+e2e_type "$E2E_WINDOW" n
+sleep 1
+e2e_type "$E2E_WINDOW" 5 Return
+sleep 1
+display_shown "no display after smoothing"
+[ "$(plot_sum "$E2E_TMP/display.png")" != "$(plot_sum "$E2E_TMP/measured.png")" ] || e2e_fail "N left the plot as it was"
+
+# Baseline over 201 points with the cutoff step ------------------------------------------
+count_row1_colour() {
+    convert "$1" -crop "790x18+$((E2E_X + 5))+$E2E_Y" +repage -depth 8 txt:- | grep -ci "#$2"
+}
+e2e_type "$E2E_WINDOW" b
+sleep 1
+e2e_type "$E2E_WINDOW" minus 2 0 1 Return
+for i in $(seq 1 $((E2E_TIMEOUT * 2))); do
+    e2e_screenshot "$E2E_TMP/cutoff.png"
+    [ "$(count_row1_colour "$E2E_TMP/cutoff.png" FF0000)" -gt 100 ] && break
+    sleep 0.5
+done
+[ "$(count_row1_colour "$E2E_TMP/cutoff.png" FF0000)" -gt 100 ] || e2e_fail "no 'Upper cutoff =' row in light red"
+[ "$(count_colour "$E2E_TMP/cutoff.png" C0C0C0)" -gt 100000 ] || e2e_fail "the cutoff step is not on the grey page"
+[ "$(count_colour "$E2E_TMP/cutoff.png" C03FC0)" -gt 200 ] || e2e_fail "no cutoff line in the cutoff step"
+keep "$E2E_TMP/cutoff.png" e2e_session_cutoff.png
+e2e_type "$E2E_WINDOW" W Return Return
+wait_colour "$E2E_TMP/baseline.png" FF0000 300 "no final baseline drawn"
+keep "$E2E_TMP/baseline.png" e2e_session_baseline.png
+e2e_type "$E2E_WINDOW" Return
+display_shown "no display after the baseline"
+
 echo "session e2e: ok"
