@@ -139,4 +139,33 @@ keep "$E2E_TMP/baseline.png" e2e_session_baseline.png
 e2e_type "$E2E_WINDOW" Return
 display_shown "no display after the baseline"
 
+# Peak finder over the whole spectrum: width -7, baseline level and cutoff as
+# offered, range 1 with an error of 0.02 MHz, the list into peaks.txt -----------
+e2e_type "$E2E_WINDOW" 0
+sleep 0.5
+e2e_type "$E2E_WINDOW" minus 7 Return
+sleep 0.5
+e2e_type "$E2E_WINDOW" Return
+sleep 0.5
+e2e_type "$E2E_WINDOW" Return
+sleep 1
+e2e_type "$E2E_WINDOW" 1 Return
+sleep 0.5
+e2e_type "$E2E_WINDOW" 0 period 0 2 Return      # the nominal measurement error
+sleep 0.5
+e2e_type "$E2E_WINDOW" p e a k s period t x t Return
+PEAKS="$E2E_TMP/peaks.txt"
+for i in $(seq 1 $((E2E_TIMEOUT * 10))); do grep -q "Total number of identified lines" "$PEAKS" 2>/dev/null && break; sleep 0.1; done
+e2e_screenshot "$E2E_TMP/peaks.png"
+grep -q "^ Total number of identified lines =        $NLINES$" "$PEAKS" ||
+    e2e_fail "peaks.txt does not close with $NLINES lines: $(tail -n 2 "$PEAKS" 2>/dev/null)"
+lines=$(awk 'substr($0, 45, 3) == "  |"' "$PEAKS")
+[ "$(printf '%s\n' "$lines" | wc -l)" -eq "$NLINES" ] || e2e_fail "expected $NLINES lines in peaks.txt, got: $lines"
+printf '%s\n' "$lines" | awk -v c0=$LINE0 -v sp=$SPACING '{ expect = c0 + sp * (NR - 1);
+    if ($1 < expect - 0.01 || $1 > expect + 0.01) { print "line " NR " at " $1 ", expected " expect; exit 1 } }' ||
+    e2e_fail "fitted centres off: $lines"
+keep "$E2E_TMP/peaks.png" e2e_session_peaks.png
+e2e_type "$E2E_WINDOW" Return
+display_shown "no display after the peak finder"
+
 echo "session e2e: ok"
