@@ -168,4 +168,53 @@ keep "$E2E_TMP/peaks.png" e2e_session_peaks.png
 e2e_type "$E2E_WINDOW" Return
 display_shown "no display after the peak finder"
 
+# Save in binary (new range: no), leave the display, read the saved file back -----------
+e2e_type "$E2E_WINDOW" m
+sleep 1
+e2e_type "$E2E_WINDOW" s a v e d period s p e Return
+sleep 0.5
+e2e_type "$E2E_WINDOW" 0 Return
+sleep 0.5
+e2e_type "$E2E_WINDOW" 0 Return
+wait_file "$E2E_TMP/saved.spe" "the spectrum was not saved in saved.spe"
+read_first=$(sed -n 2p "$SPECTRUM" | cut -d' ' -f1)
+read_last=$(tail -n 1 "$SPECTRUM" | cut -d' ' -f1)
+"$PYTHON" - "$E2E_TMP/saved.spe" $read_first $read_last $LINE0 $SPACING $NLINES <<'PY' || e2e_fail "saved.spe is not the processed spectrum"
+import struct, sys
+path, f0, fn, c0, spacing, nlines = sys.argv[1], *map(float, sys.argv[2:6]), int(sys.argv[6])
+step = (fn - f0) / 3999
+data = open(path, "rb").read()
+count = struct.unpack_from("<h", data, 156)[0]
+values = struct.unpack_from("<%dh" % count, data, 162)
+first, last, st = struct.unpack_from("<3d", data, 162 + 2 * count)
+problems = []
+if count != 4000: problems.append("%d points" % count)
+# the uneven axis was put on the even grid from the first to the last frequency read
+if abs(first - f0) > 1e-6 or abs(st - step) > 1e-6 or abs(last - fn) > 1e-6:
+    problems.append("grid %r..%r step %r" % (first, last, st))
+# every line keeps its top where it was, far above the flattened background
+for k in range(nlines):
+    centre = round((c0 + spacing * k - f0) / step)
+    window = range(centre - 40, centre + 41)
+    top = max(window, key=lambda i: values[i])
+    if abs(top - centre) > 1: problems.append("line %d tops at point %d, expected %d" % (k + 1, top + 1, centre + 1))
+ends = [values[i] for i in (20, 200, 3800, 3980)]
+if max(ends) - min(ends) > 0.05 * (max(values) - min(values)):
+    problems.append("the background is not flat: %s" % ends)
+for p in problems: print(p, file=sys.stderr)
+sys.exit(1 if problems else 0)
+PY
+e2e_type "$E2E_WINDOW" Return           # the save screen's ENTER
+sleep 1
+e2e_type "$E2E_WINDOW" Return y         # leave the display
+sleep 1
+e2e_type "$E2E_WINDOW" 0 Return         # another spectrum
+sleep 1
+e2e_type "$E2E_WINDOW" s a v e d period s p e Return
+sleep 2
+e2e_type "$E2E_WINDOW" Return           # "Ready to plot"
+wait_block spectrum_name saved.spe
+display_shown "no display of the saved spectrum"
+keep "$E2E_TMP/display.png" e2e_session_reloaded.png
+
 echo "session e2e: ok"
