@@ -217,4 +217,32 @@ wait_block spectrum_name saved.spe
 display_shown "no display of the saved spectrum"
 keep "$E2E_TMP/display.png" e2e_session_reloaded.png
 
+# Append a second piece (binary, 2000 points from one step past the end, with
+# one line at its point 1000) --------------------------------------------------------------
+"$PYTHON" - "$E2E_TMP/saved.spe" "$E2E_TMP/second.spe" <<'PY' || e2e_fail "could not write the second piece"
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+count = struct.unpack_from("<h", data, 156)[0]
+first, last, step = struct.unpack_from("<3d", data, 162 + 2 * count)
+n = 2000
+values = [int(3000 / (1 + ((i - 999) / 8.0) ** 2)) for i in range(n)]
+start = last + step
+body = struct.pack("<3h", n, min(values), max(values)) + struct.pack("<%dh" % n, *values)
+open(sys.argv[2], "wb").write(data[:72].replace(data[:20], b"second piece".ljust(20)) + data[72:156] + body +
+                              struct.pack("<3dh", start, start + (n - 1) * step, step, 0))
+PY
+e2e_type "$E2E_WINDOW" ampersand
+sleep 1
+e2e_type "$E2E_WINDOW" s e c o n d period s p e Return
+sleep 1
+e2e_type "$E2E_WINDOW" Return           # "Press ENTER to continue"
+wait_colour "$E2E_TMP/adjust.png" C03FC0 300 "no appended part in the adjustment view"
+keep "$E2E_TMP/adjust.png" e2e_session_append.png
+e2e_type "$E2E_WINDOW" Return           # offset 0
+wait_block spectrum_name second.spe
+display_shown "no display after the append"
+end=$(block spectrum_end)
+awk -v e="$end" -v f="$(sed -n 2p "$SPECTRUM" | cut -d' ' -f1)" 'BEGIN { d = e - (f + 5999 * 0.04); if (d < 0) d = -d; exit !(d < 0.05) }' ||
+    e2e_fail "the joined spectrum ends at $end"
+
 echo "session e2e: ok"
