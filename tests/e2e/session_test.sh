@@ -245,4 +245,23 @@ end=$(block spectrum_end)
 awk -v e="$end" -v f="$(sed -n 2p "$SPECTRUM" | cut -d' ' -f1)" 'BEGIN { d = e - (f + 5999 * 0.04); if (d < 0) d = -d; exit !(d < 0.05) }' ||
     e2e_fail "the joined spectrum ends at $end"
 
+# GLE output with the offered settings, rendered by gle ----------------------------------------
+e2e_type "$E2E_WINDOW" g
+sleep 1
+e2e_type "$E2E_WINDOW" Return           # the settings as offered
+for i in $(seq 1 $((E2E_TIMEOUT * 10))); do compgen -G "$E2E_TMP/*1.gle" >/dev/null && break; sleep 0.1; done
+gle_file=$(compgen -G "$E2E_TMP/*1.gle" | head -n 1)
+[ -n "$gle_file" ] || e2e_fail "no GLE file written"
+sleep 1                                 # the data file is complete when "finished" shows
+e2e_screenshot "$E2E_TMP/gle.png"
+keep "$E2E_TMP/gle.png" e2e_session_gle.png
+e2e_type "$E2E_WINDOW" Return           # "f i n i s h e d,   Press ENTER to continue"
+display_shown "no display after the GLE output"
+data_file=${gle_file%1.gle}.dat
+[ -s "$data_file" ] || e2e_fail "no GLE data file $(basename "$data_file")"
+(cd "$E2E_TMP" && gle -d pdf "$(basename "$gle_file")" >"$E2E_TMP/gle.out" 2>&1) || e2e_fail "gle failed: $(cat "$E2E_TMP/gle.out")"
+grep -qi "error" "$E2E_TMP/gle.out" && e2e_fail "gle reported: $(cat "$E2E_TMP/gle.out")"
+pdf=${gle_file%.gle}.pdf
+[ -s "$pdf" ] && [ "$(head -c 4 "$pdf")" = "%PDF" ] || e2e_fail "gle wrote no PDF"
+
 echo "session e2e: ok"
