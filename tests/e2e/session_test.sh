@@ -264,4 +264,34 @@ grep -qi "error" "$E2E_TMP/gle.out" && e2e_fail "gle reported: $(cat "$E2E_TMP/g
 pdf=${gle_file%.gle}.pdf
 [ -s "$pdf" ] && [ "$(head -c 4 "$pdf")" = "%PDF" ] || e2e_fail "gle wrote no PDF"
 
+# Back to the start, a catalogue and a file of assigned lines with C, then T
+# assigns the first line from the catalogue ------------------------------------------------------
+# Catalogue records (F13.4, F8.4, F8.4, I2, F10.4, I3, I7, I4, 6I2, 6I2), and one assigned line.
+cat_line() { printf '%13.4f%8.4f%8.4f%2d%10.4f%3d%7d%4d%-12s%-12s\n' "$1" 0.0150 "$2" 3 10.5 11 "$3" 1403 "$4" "$5"; }
+{
+    cat_line 230005.5000 -3.3000 303 " 3 0 3" " 2 0 2"
+    cat_line 230015.9700 -3.1000 303 " 5 1 4" " 4 1 3"
+    cat_line 230023.9600 -3.6000 -303 " 5 2 3" " 4 2 2"
+    cat_line 230031.9700 -3.2000 303 " 6 0 6" " 5 0 5"
+} >"$E2E_TMP/pred.cat"
+ASSIGNED="$E2E_TMP/seen.lin"
+printf '  3  0  3  2  0  2  0  0  0  0  0  0   230005.50000     0.02000   1.00000\n' >"$ASSIGNED"
+e2e_type "$E2E_WINDOW" Home
+sleep 1
+e2e_type "$E2E_WINDOW" c p r e d period c a t Return
+sleep 1
+e2e_type "$E2E_WINDOW" c s e e n period l i n Return
+wait_colour "$E2E_TMP/overlay.png" 00FF00 20 "no catalogue sticks after C"
+[ "$(count_colour "$E2E_TMP/overlay.png" 808000)" -ge 8 ] || e2e_fail "no mark of the assigned line after C"
+# PGDN puts the cursor on the next catalogue stick right of it: the first line
+e2e_type "$E2E_WINDOW" s Next
+wait_block cursor_freq 230015.97
+e2e_type "$E2E_WINDOW" t
+for i in $(seq 1 $((E2E_TIMEOUT * 10))); do [ "$(wc -l <"$ASSIGNED")" -ge 2 ] && break; sleep 0.1; done
+[ "$(wc -l <"$ASSIGNED")" -eq 2 ] || e2e_fail "T did not append one record to seen.lin"
+tail -n 1 "$ASSIGNED" | grep -q '^  5  1  4  4  1  3  0  0  0  0  0  0   230015\.9[0-9]\{4\}     0\.[0-9]\{5\}   1\.00000$' ||
+    e2e_fail "T appended an unexpected record: $(tail -n 1 "$ASSIGNED")"
+e2e_screenshot "$E2E_TMP/assigned.png"
+keep "$E2E_TMP/assigned.png" e2e_session_assigned.png
+
 echo "session e2e: ok"
