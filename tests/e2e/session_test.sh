@@ -50,6 +50,15 @@ wait_block() {
     done
     e2e_fail "block field $1 is '$(block "$1")', expected '$2'"
 }
+# Waits until block field $1 is within 0.01 of $2.
+wait_near() {
+    local i
+    for i in $(seq 1 $((E2E_TIMEOUT * 10))); do
+        awk -v v="$(block "$1")" -v w="$2" 'BEGIN { d = v - w; if (d < 0) d = -d; exit !(v != "" && d < 0.01) }' && return 0
+        sleep 0.1
+    done
+    e2e_fail "block field $1 is '$(block "$1")', expected about $2"
+}
 # Pixels of colour $2 (RRGGBB) in the plot area of screenshot $1.
 count_colour() {
     convert "$1" -crop "790x230+$((E2E_X + 5))+$((E2E_Y + 36))" +repage -depth 8 txt:- | grep -ci "#$2"
@@ -285,7 +294,7 @@ wait_colour "$E2E_TMP/overlay.png" 00FF00 20 "no catalogue sticks after C"
 [ "$(count_colour "$E2E_TMP/overlay.png" 808000)" -ge 8 ] || e2e_fail "no mark of the assigned line after C"
 # PGDN puts the cursor on the next catalogue stick right of it: the first line
 e2e_type "$E2E_WINDOW" s Next
-wait_block cursor_freq 230015.97
+wait_near cursor_freq 230015.97
 e2e_type "$E2E_WINDOW" t
 for i in $(seq 1 $((E2E_TIMEOUT * 10))); do [ "$(wc -l <"$ASSIGNED")" -ge 2 ] && break; sleep 0.1; done
 [ "$(wc -l <"$ASSIGNED")" -eq 2 ] || e2e_fail "T did not append one record to seen.lin"
@@ -293,5 +302,45 @@ tail -n 1 "$ASSIGNED" | grep -q '^  5  1  4  4  1  3  0  0  0  0  0  0   230015\
     e2e_fail "T appended an unexpected record: $(tail -n 1 "$ASSIGNED")"
 e2e_screenshot "$E2E_TMP/assigned.png"
 keep "$E2E_TMP/assigned.png" e2e_session_assigned.png
+
+# Linked operation: tarno_l.inp written beside the spectrum, ESC rereads it; the
+# partner (jointc) puts the view and cursor on the first line and supplies the
+# quantum numbers, F1 typed in the window appends the line record ----------------------------
+DATAFILE="$E2E_TMP/lines.lin"
+: >"$DATAFILE"
+{
+    echo "! linked operation, session test"
+    printf '%-40s%s\n' "Datafile" "lines.lin"
+    printf '%-40s%s\n' "Line uncertainty (MHz)" "0.015"
+    printf '%-40s%s\n' "Tone frequency (Hz) and duration (ms)" "1200 40"
+} >"$E2E_TMP/tarno_l.inp"
+e2e_type "$E2E_WINDOW" Escape
+for i in $(seq 1 $((E2E_TIMEOUT * 4))); do
+    e2e_screenshot "$E2E_TMP/linked.png"
+    [ "$(e2e_pixel "$E2E_TMP/linked.png" $((E2E_X + 792)) $((E2E_Y + 38)))" = "FF0000" ] && break
+    sleep 0.25
+done
+e2e_expect_pixel "$E2E_TMP/linked.png" $((E2E_X + 792)) $((E2E_Y + 38)) FF0000 "linked mark after ESC"
+"$JOINTC" view 230010 230022
+"$JOINTC" cursor 230015.97
+wait_near view_low 230010
+wait_near cursor_freq 230015.97
+"$JOINTC" quantum 5 1 4 4 1 3
+e2e_type "$E2E_WINDOW" F1
+for i in $(seq 1 $((E2E_TIMEOUT * 10))); do [ -s "$DATAFILE" ] && break; sleep 0.1; done
+[ "$(wc -l <"$DATAFILE")" -eq 1 ] || e2e_fail "F1 did not append one record to lines.lin: $(cat "$DATAFILE")"
+record=$(head -n 1 "$DATAFILE")
+[ "${record:0:36}" = "  5  1  4  4  1  3  0  0  0  0  0  0" ] || e2e_fail "quantum numbers of '$record'"
+awk -v f="${record:36:15}" -v c=$LINE0 'BEGIN { d = f - c; if (d < 0) d = -d; exit !(d < 0.01) }' ||
+    e2e_fail "line frequency of '$record', expected $LINE0"
+[ "${record:51}" = "     0.01500   1.00000" ] || e2e_fail "uncertainty and weight of '$record'"
+keep "$E2E_TMP/linked.png" e2e_session_linked.png
+
+# Leave: ENTER, Y, then -1 at the closing menu ---------------------------------------------
+e2e_type "$E2E_WINDOW" Return y
+sleep 1
+e2e_type "$E2E_WINDOW" minus 1 Return
+e2e_wait_exit "$tarno_pid" 10
+[ "$E2E_STATUS" -eq 0 ] || e2e_fail "the program ended with status $E2E_STATUS"
 
 echo "session e2e: ok"
