@@ -90,6 +90,16 @@ wait_file() {
 }
 keep() { [ -n "${TARNO_SCREENSHOT_DIR:-}" ] && cp "$1" "$TARNO_SCREENSHOT_DIR/$2"; return 0; }
 display_shown() { wait_colour "$E2E_TMP/display.png" 000080 100000 "$1"; }   # blue plot area
+# Waits until the display has given way to a dialogue page (no blue plot area); fails with $1.
+dialogue_shown() {
+    local i
+    for i in $(seq 1 $((E2E_TIMEOUT * 2))); do
+        e2e_screenshot "$E2E_TMP/page.png"
+        [ "$(count_colour "$E2E_TMP/page.png" 000080)" -lt 1000 ] && return 0
+        sleep 0.5
+    done
+    e2e_fail "$1"
+}
 
 # Open the uneven text spectrum --------------------------------------------------------
 e2e_start_xvfb
@@ -102,9 +112,12 @@ e2e_wait_window TARNO
 e2e_window_origin "$E2E_WINDOW"
 sleep 1
 e2e_type "$E2E_WINDOW" Return
-sleep 2
-e2e_screenshot "$E2E_TMP/loaded.png"
 # the report of the uneven axis heads the load screen in light red
+for i in $(seq 1 $((E2E_TIMEOUT * 2))); do
+    e2e_screenshot "$E2E_TMP/loaded.png"
+    [ "$(count_window_colour "$E2E_TMP/loaded.png" FF0000)" -gt 200 ] && break
+    sleep 0.5
+done
 [ "$(count_window_colour "$E2E_TMP/loaded.png" FF0000)" -gt 200 ] || e2e_fail "no report of the uneven frequency axis"
 keep "$E2E_TMP/loaded.png" e2e_session_uneven_axis.png
 e2e_type "$E2E_WINDOW" Return
@@ -122,15 +135,20 @@ keep "$E2E_TMP/measured.png" e2e_session_measured.png
 # Smooth over 5 points: back at the display, the plot has changed -------------------------
 plot_sum() { convert "$1" -crop "790x230+$((E2E_X + 5))+$((E2E_Y + 36))" +repage -depth 8 rgb:- | md5sum; }
 e2e_type "$E2E_WINDOW" n
+dialogue_shown "no smoothing page after N"
 sleep 1
 e2e_type "$E2E_WINDOW" 5 Return
-sleep 1
-display_shown "no display after smoothing"
+for i in $(seq 1 $((E2E_TIMEOUT * 2))); do
+    display_shown "no display after smoothing"
+    [ "$(plot_sum "$E2E_TMP/display.png")" != "$(plot_sum "$E2E_TMP/measured.png")" ] && break
+    sleep 0.5
+done
 [ "$(plot_sum "$E2E_TMP/display.png")" != "$(plot_sum "$E2E_TMP/measured.png")" ] || e2e_fail "N left the plot as it was"
 
 # Baseline over 201 points with the cutoff step ------------------------------------------
 count_row1_colour() { count_in "$1" "790x18+$((E2E_X + 5))+$E2E_Y" "$2"; }
 e2e_type "$E2E_WINDOW" b
+dialogue_shown "no baseline page after B"
 sleep 1
 e2e_type "$E2E_WINDOW" minus 2 0 1 Return
 for i in $(seq 1 $((E2E_TIMEOUT * 2))); do
