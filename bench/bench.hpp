@@ -3,6 +3,7 @@
 // line) and prints one line per figure, "name: value unit".
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>      // mkdtemp, abort
 #include <filesystem>   // the temporary directory of a benchmark's files
@@ -42,6 +43,18 @@ struct BenchDirectory {
 // Seconds of wall time since `start`.
 inline double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Seconds of the fastest of `runs` calls of `run` (the machine is shared: the best is the figure).
+template <typename Run>
+double best_of(int runs, Run&& run) {
+    double best = 1e30;
+    for (int k = 0; k < runs; ++k) {
+        auto start = std::chrono::steady_clock::now();
+        run();
+        best = std::min(best, seconds_since(start));
+    }
+    return best;
 }
 
 }  // namespace tarno::bench

@@ -81,18 +81,6 @@ static std::string ascii_file() {
     return path;
 }
 
-// Seconds of the best of `runs` calls of `load`.
-template <typename Load>
-static double best_of(int runs, Load&& load) {
-    double best = 1e30;
-    for (int run = 0; run < runs; ++run) {
-        auto start = std::chrono::steady_clock::now();
-        load();
-        best = std::min(best, seconds_since(start));
-    }
-    return best;
-}
-
 static std::vector<Figure> load_binary_10M() {
     std::string path = binary_file();
     headless::start();

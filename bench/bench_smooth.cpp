@@ -35,20 +35,9 @@ static std::span<int32_t> all_points(int32_t* array) {
     return std::span<int32_t>(array + 1, size_t(MAX_POINTS));
 }
 
-template <typename Run>
-static double best_seconds(int repeats, Run run) {
-    double best = 1e30;
-    for (int k = 0; k < repeats; ++k) {
-        auto start = std::chrono::steady_clock::now();
-        run();
-        best = std::min(best, seconds_since(start));
-    }
-    return best;
-}
-
 static std::vector<Figure> smooth_25_10M() {
     prepare_smoothing();
-    double seconds = best_seconds(SMOOTH_REPEATS, [] {
+    double seconds = best_of(SMOOTH_REPEATS, [] {
         smooth_once(all_points(spectrum.intensity), all_points(spectrum.smoothing_source), 25);
     });
     return {{"smooth_25_10M", seconds, "s"}};
@@ -57,7 +46,7 @@ static std::vector<Figure> smooth_25_10M() {
 static std::vector<Figure> baseline_499_10M() {
     prepare_smoothing();
     SpectrumRecord& s = spectrum;
-    double seconds = best_seconds(BASELINE_REPEATS, [&] {
+    double seconds = best_of(BASELINE_REPEATS, [&] {
         BaselineArrays arrays{all_points(s.intensity), all_points(s.original_intensity), all_points(s.smoothing_source)};
         subtract_baseline(arrays, 499, nullptr, nullptr);
     });
