@@ -69,4 +69,11 @@ inline std::string row(int r) {
     return t;
 }
 
+// Row number of the first console row containing `text`, 0 when none.
+inline int row_containing(std::string_view text) {
+    for (int r = 1; r <= 30; ++r)
+        if (headless::row_text(r).find(text) != std::string::npos) return r;
+    return 0;
+}
+
 }  // namespace tarno::testing

@@ -42,13 +42,6 @@ bool wait_until(const std::function<bool()>& done, int ms = 5000) {
     return true;
 }
 
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
 std::vector<std::pair<int, int>> tone_list() {
     std::vector<std::pair<int, int>> list;
     for (const headless::Tone& t : headless::tones()) list.push_back({t.frequency_hz, t.duration_ms});

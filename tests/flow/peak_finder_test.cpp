@@ -26,32 +26,14 @@ namespace tarno {
 namespace {
 
 using testing::FixtureDir;
+using testing::lines_of;
+using testing::files_in;
+using testing::row_containing;
 using testing::row;
 
 // [SECTION] Helpers -----------------------------------------------------------
 
 const std::string DASHES(78, '-');
-
-std::vector<std::string> lines_of(const std::string& contents) {
-    std::vector<std::string> lines;
-    std::istringstream in(contents);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-std::vector<std::string> files_in(const FixtureDir& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-// Row number of the first console row containing `text`, 0 when none.
-int row_containing(std::string_view text) {
-    for (int r = 1; r <= 30; ++r)
-        if (headless::row_text(r).find(text) != std::string::npos) return r;
-    return 0;
-}
 
 // Number of console rows containing `text`.
 int rows_containing(std::string_view text) {

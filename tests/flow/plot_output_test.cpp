@@ -33,28 +33,6 @@ namespace {
 
 // [SECTION] Helpers -------------------------------------------------------------
 
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-// Names of the files in `dir`, sorted.
-std::vector<std::string> files_in(const FixtureDir& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-// Row number of the first console row containing `text`, 0 when none.
-int row_containing(std::string_view text) {
-    for (int r = 1; r <= 30; ++r)
-        if (headless::row_text(r).find(text) != std::string::npos) return r;
-    return 0;
-}
-
 // The file's text with the fixture directory as "@DIR@" and the generation time as "@TIME@".
 std::string normalised(std::string text, const FixtureDir& dir) {
     const std::string path = dir.path().string();

@@ -18,6 +18,7 @@
 #include "app/spectrum_reader.hpp"
 #include "common/fields.hpp"
 #include "tests/support/file_size_limit.hpp"
+#include "tests/flow/display_flow.hpp"
 #include "tests/support/fixture_dir.hpp"
 #include "window/headless.hpp"
 
@@ -26,6 +27,9 @@ namespace {
 
 using testing::FileSizeLimit;
 using testing::FixtureDir;
+using testing::lines_of;
+using testing::files_in;
+using testing::row_containing;
 
 // [SECTION] Helpers -----------------------------------------------------------
 
@@ -42,27 +46,6 @@ T value_at(const std::string& bytes, size_t offset) {
 
 int16_t stored(const std::string& bytes, int32_t point) {
     return value_at<int16_t>(bytes, INTENSITY_OFFSET + 2 * static_cast<size_t>(point - 1));
-}
-
-std::vector<std::string> lines_of(const std::string& contents) {
-    std::vector<std::string> lines;
-    std::istringstream in(contents);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-std::vector<std::string> files_in(const FixtureDir& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-// Row number of the first console row containing `text`, 0 when none.
-int row_containing(std::string_view text) {
-    for (int row = 1; row <= 30; ++row)
-        if (headless::row_text(row).find(text) != std::string::npos) return row;
-    return 0;
 }
 
 class SaveSpectrum : public ::testing::Test {

@@ -1,9 +1,11 @@
 // Temporary test directories under the system's temporary folder.
 #include "tests/support/fixture_dir.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 
 namespace tarno::testing {
@@ -33,6 +35,20 @@ std::string FixtureDir::write_bytes(std::string_view name, const std::vector<uns
 std::string FixtureDir::read(std::string_view name) const {
     std::ifstream in(file(name), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> files_in(const FixtureDir& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
 }
 
 }  // namespace tarno::testing

@@ -26,4 +26,7 @@ private:
     std::filesystem::path path_;
 };
 
+std::vector<std::string> files_in(const FixtureDir& dir);       // names of the files in `dir`, sorted
+std::vector<std::string> lines_of(const std::string& text);     // the lines of a text, without their ends
+
 }  // namespace tarno::testing

@@ -26,15 +26,9 @@ namespace {
 
 using testing::FileSizeLimit;
 using testing::FixtureDir;
+using testing::files_in;
 
 // Names of the files in the fixture directory, in sorted order.
-std::vector<std::string> files_in(const FixtureDir& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST(staged_file, appears_only_at_commit) {
     FixtureDir dir;
     StagedFile out(dir.file("out.spe"), StagedFile::Mode::create_new);
