@@ -18,6 +18,14 @@
 // the file twice, at half the cost. Nothing is allocated per point; a line may
 // be of any length.
 //
+// A large file is parsed on two cores: it is cut at a line start near its
+// middle, the first part is read into the records as above while a worker
+// reads the second part into its own arrays, which are then appended. Every
+// pair starts on a new line, so the second part's pairs are the ones a single
+// pass finds there, unless the first part ends on a line holding only a
+// frequency (its pair continues across the cut): then the file is read again
+// in one pass. The pairs, the limits and every report are those of one pass.
+//
 // Single precision where the recording format has it: Y, Ymin and Ymax, the
 // differences Ymax - Ymin and Y - Ymin; the scale s = 20000/(Ymax - Ymin) and
 // the product are double. The linearity test keeps its maximum deviation,
@@ -30,14 +38,20 @@
 //   [SECTION] Linearity test and resampling
 //   [SECTION] Reader
 #include <algorithm>
+#include <atomic>
 #include <bit>          // bit_cast: floats parked in the int32 scratch array
 #include <charconv>     // errc
+#include <chrono>
 #include <cmath>        // isfinite, fabs, trunc
 #include <cstdint>
 #include <cstdio>
-#include <cstring>      // memchr, memmove
+#include <cstring>      // memchr, memmove, memcpy
+#include <filesystem>
+#include <limits>
+#include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include <fast_float/fast_float.h>  // the numbers: correctly rounded, underflow reads as 0
 
@@ -51,6 +65,10 @@
 namespace tarno {
 
 constexpr size_t SCAN_BUFFER = 1 << 20;    // bytes read at a time
+constexpr uint64_t SPLIT_MIN_BYTES = 4 << 20;  // smaller files are parsed on one core
+constexpr int32_t PAIRS_BETWEEN_CHECKS = 1 << 16;  // pairs between looks at the clock (progress, stop)
+constexpr double PROGRESS_AFTER_SECONDS = 0.25;    // the count appears only on a long read
+constexpr int PROGRESS_ROW = 8;                    // the row below the announcement
 constexpr size_t MAX_TOKEN = 1000;         // longest number accepted (characters)
 constexpr float Y_START_MIN = 1.0e20f;     // start values of the Y limits
 constexpr float Y_START_MAX = -1.0e20f;
@@ -63,9 +81,12 @@ namespace {
 // buffer unless the file ends sooner.
 class PairScanner {
 public:
-    explicit PairScanner(std::FILE* file) : file_(file) {}
+    // Reads `file` from its position up to `limit` bytes (or its end).
+    PairScanner(std::FILE* file, uint64_t limit)
+        : file_(file), buffer_(std::make_unique_for_overwrite<char[]>(SCAN_BUFFER)), unread_(limit) {}
 
-    enum class Pair { read, skipped, end };
+    // end: nothing more; cut: the input ended after a pair's first number.
+    enum class Pair { read, skipped, end, cut };
 
     bool read_error() const { return error_; }
 
@@ -76,7 +97,7 @@ public:
         size_t length = 0;
         bool done = false;
         while (!done && ensure(1)) {
-            const char* start = buffer_ + position_;
+            const char* start = buffer_.get() + position_;
             const char* newline = static_cast<const char*>(std::memchr(start, '\n', end_ - position_));
             size_t piece = newline ? static_cast<size_t>(newline - start) : end_ - position_;
             for (size_t k = 0; k < piece && length < comment.size(); ++k) comment[length++] = start[k];
@@ -99,7 +120,7 @@ public:
             skip_blanks();
             if (peek() == ',') return skip_line();               // empty value
         }
-        if (!skip_to_value()) return Pair::end;                  // the file ended inside the pair
+        if (!skip_to_value()) return Pair::cut;                  // the input ended inside the pair
         if (!parse_number(y)) return skip_line();
         skip_line();
         return Pair::read;
@@ -110,12 +131,15 @@ private:
     // file ends first; false when none is left.
     bool ensure(size_t wanted) {
         if (end_ - position_ >= wanted || at_end_) return position_ < end_;
-        std::memmove(buffer_, buffer_ + position_, end_ - position_);
+        char* buffer = buffer_.get();
+        std::memmove(buffer, buffer + position_, end_ - position_);
         end_ -= position_;
         position_ = 0;
         while (end_ < wanted && !at_end_) {
-            size_t got = std::fread(buffer_ + end_, 1, SCAN_BUFFER - end_, file_);
+            size_t room = static_cast<size_t>(std::min<uint64_t>(SCAN_BUFFER - end_, unread_));
+            size_t got = room == 0 ? 0 : std::fread(buffer + end_, 1, room, file_);
             end_ += got;
+            unread_ -= got;
             if (got == 0) {
                 at_end_ = true;
                 error_ = std::ferror(file_) != 0;
@@ -153,7 +177,7 @@ private:
     // Passes over the rest of the current line and its line end.
     Pair skip_line() {
         while (ensure(1)) {
-            const char* start = buffer_ + position_;
+            const char* start = buffer_.get() + position_;
             const void* newline = std::memchr(start, '\n', end_ - position_);
             if (newline != nullptr) {
                 position_ += static_cast<const char*>(newline) - start + 1;
@@ -170,8 +194,8 @@ private:
     template <typename Real>
     bool parse_number(Real& value) {
         if (end_ - position_ <= MAX_TOKEN && !at_end_) ensure(MAX_TOKEN + 1);
-        const char* first = buffer_ + position_;
-        const char* last = buffer_ + end_;
+        const char* first = buffer_.get() + position_;
+        const char* last = buffer_.get() + end_;
         const char* start = first;
         if (*start == '+') ++start;                                 // from_chars takes no '+'
         if (start == last || !(*start == '-' || *start == '.' || (*start >= '0' && *start <= '9'))) return false;
@@ -196,7 +220,7 @@ private:
                !ends_token(static_cast<unsigned char>(buffer_[position_ + length])))
             ++length;
         if (length == 0 || length > MAX_TOKEN) return false;
-        std::string_view token(buffer_ + position_, length);
+        std::string_view token(buffer_.get() + position_, length);
         if (!read_fixed_field(token, static_cast<int>(length), 0)) return false;
         char text[MAX_TOKEN + MAX_TOKEN];
         size_t n = 0;
@@ -217,15 +241,14 @@ private:
     static bool fits_single(double value) { return std::isfinite(static_cast<float>(value)); }
 
     std::FILE* file_;
+    std::unique_ptr<char[]> buffer_;
+    uint64_t unread_;       // bytes the scanner may still read
     size_t position_ = 0;
     size_t end_ = 0;
     bool at_end_ = false;
     bool error_ = false;
-    static char buffer_[SCAN_BUFFER];
 };
 }  // namespace
-
-char PairScanner::buffer_[SCAN_BUFFER];
 
 // [SECTION] Messages ----------------------------------------------------------------
 
@@ -313,29 +336,181 @@ static void report_success(float y_min, float y_max) {
 
 namespace {
 struct PairsRead {
-    int32_t count;
-    float y_min;
-    float y_max;
+    int32_t count = 0;
+    float y_min = Y_START_MIN;
+    float y_max = Y_START_MAX;
+    bool cut = false;           // the input ended after a pair's first number
+    bool read_error = false;
+};
+
+// Where pair k (from 0) goes: its frequency and its Y parked as float bits.
+struct PairArrays {
+    double* frequency;
+    int32_t* parked_y;
+    int32_t capacity;
+};
+
+// Shows, on a read that takes long, how many pairs are in; the report that
+// ends the read clears the screen.
+class ReadProgress {
+public:
+    void update(int64_t pairs) {
+        if (std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count() < PROGRESS_AFTER_SECONDS)
+            return;
+        set_text_position(PROGRESS_ROW, 1);
+        write_text(format_count(pairs, 15) + " pairs read");
+    }
+
+private:
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 }  // namespace
 
-// Reads up to MAX_POINTS pairs: frequency(i), and Y(i) parked in original_intensity(i).
-static PairsRead read_pairs(PairScanner& scanner) {
-    SpectrumRecord& s = spectrum;
-    PairsRead pairs{0, Y_START_MIN, Y_START_MAX};
+// Reads pairs into `out` until the input ends or `out` is full. Every
+// PAIRS_BETWEEN_CHECKS pairs `check(count)` is asked whether to go on.
+template <typename Check>
+static PairsRead read_pairs(PairScanner& scanner, PairArrays out, Check&& check) {
+    PairsRead pairs;
     double x = 0.0;
     float y = 0.0f;
-    while (pairs.count < MAX_POINTS) {
+    while (pairs.count < out.capacity) {
         PairScanner::Pair result = scanner.next_pair(x, y);
-        if (result == PairScanner::Pair::end) break;
+        if (result == PairScanner::Pair::end || result == PairScanner::Pair::cut) {
+            pairs.cut = result == PairScanner::Pair::cut;
+            break;
+        }
         if (result == PairScanner::Pair::skipped) continue;
+        out.frequency[pairs.count] = x;
+        out.parked_y[pairs.count] = std::bit_cast<int32_t>(y);
         ++pairs.count;
-        s.frequency[pairs.count] = x;
-        s.original_intensity[pairs.count] = std::bit_cast<int32_t>(y);
         pairs.y_min = std::min(pairs.y_min, y);
         pairs.y_max = std::max(pairs.y_max, y);
+        if (pairs.count % PAIRS_BETWEEN_CHECKS == 0 && !check(pairs.count)) break;
     }
+    pairs.read_error = scanner.read_error();
     return pairs;
+}
+
+// The pairs straight into frequency(1..) and original_intensity(1..).
+static PairArrays record_arrays() {
+    return {spectrum.frequency + 1, spectrum.original_intensity + 1, MAX_POINTS};
+}
+
+// The first line start at or after byte `from` of the open file, before its
+// end; NO_SPLIT when there is none.
+static uint64_t line_start_from(std::FILE* file, uint64_t from) {
+    if (from == 0 || fseeko(file, static_cast<off_t>(from - 1), SEEK_SET) != 0) return NO_SPLIT;
+    char block[1 << 16];
+    uint64_t offset = from - 1;
+    for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0; offset += got) {
+        if (const void* newline = std::memchr(block, '\n', got)) {
+            uint64_t start = offset + static_cast<uint64_t>(static_cast<const char*>(newline) - block) + 1;
+            bool before_end = start < offset + got || std::fgetc(file) != EOF;
+            return before_end ? start : NO_SPLIT;
+        }
+    }
+    return NO_SPLIT;
+}
+
+// A pair takes at least 4 bytes (two digits, a separator, a line end; the
+// last may lack its line end): the most pairs `bytes` can hold.
+static int32_t most_pairs_in(uint64_t bytes) {
+    return static_cast<int32_t>(std::min<uint64_t>(MAX_POINTS, bytes / 4 + 1));
+}
+
+namespace {
+// The part of the file a worker reads: from a line start to the end.
+struct SecondPart {
+    FileHandle file;        // positioned at `start`
+    uint64_t start;
+    uint64_t bytes;
+};
+}  // namespace
+
+// The second part from the first line start at or after byte `split_from`;
+// none when there is no such line, or the file's size is unknown.
+static std::optional<SecondPart> open_second_part(const std::string& path, uint64_t split_from) {
+    if (split_from == NO_SPLIT) return std::nullopt;
+    std::error_code error;
+    uint64_t size = std::filesystem::file_size(path, error);
+    if (error) return std::nullopt;
+    SecondPart part{FileHandle(std::fopen(path.c_str(), "rb")), 0, 0};
+    if (!part.file) return std::nullopt;
+    part.start = line_start_from(part.file.get(), split_from);
+    if (part.start == NO_SPLIT || part.start >= size) return std::nullopt;
+    if (fseeko(part.file.get(), static_cast<off_t>(part.start), SEEK_SET) != 0) return std::nullopt;
+    part.bytes = size - part.start;
+    return part;
+}
+
+// Reads the first part (up to the second's start) here into the records and
+// the second part on a worker into its own arrays, then appends the second.
+// None when the parts do not join: the first ends inside a pair, or the
+// second holds more than its size allowed (the file grew).
+static std::optional<PairsRead> read_two_parts(PairScanner& first, SecondPart& second_part, ReadProgress& progress) {
+    const int32_t capacity = most_pairs_in(second_part.bytes);
+    auto second_frequency = std::make_unique_for_overwrite<double[]>(static_cast<size_t>(capacity));
+    auto second_y = std::make_unique_for_overwrite<int32_t[]>(static_cast<size_t>(capacity));
+    std::atomic<int32_t> second_count{0};
+    std::atomic<bool> stop{false};
+    PairsRead second;
+    std::thread worker([&] {
+        PairScanner scanner(second_part.file.get(), NO_SPLIT);
+        second = read_pairs(scanner, {second_frequency.get(), second_y.get(), capacity}, [&](int32_t count) {
+            second_count.store(count, std::memory_order_relaxed);
+            return !stop.load(std::memory_order_relaxed);
+        });
+    });
+    PairsRead pairs = read_pairs(first, record_arrays(), [&](int32_t count) {
+        progress.update(int64_t(count) + second_count.load(std::memory_order_relaxed));
+        return true;
+    });
+    const bool first_decides = pairs.read_error || pairs.cut || pairs.count == MAX_POINTS;
+    if (first_decides) stop.store(true, std::memory_order_relaxed);
+    worker.join();
+    if (pairs.read_error || pairs.count == MAX_POINTS) return pairs;
+    if (pairs.cut || (second.count == capacity && capacity < MAX_POINTS)) return std::nullopt;
+
+    // One pass stops at MAX_POINTS pairs: only that many of the second part count.
+    const int32_t taken = std::min(second.count, MAX_POINTS - pairs.count);
+    std::memcpy(spectrum.frequency + 1 + pairs.count, second_frequency.get(), size_t(taken) * sizeof(double));
+    std::memcpy(spectrum.original_intensity + 1 + pairs.count, second_y.get(), size_t(taken) * sizeof(int32_t));
+    if (taken == second.count) {
+        pairs.y_min = std::min(pairs.y_min, second.y_min);
+        pairs.y_max = std::max(pairs.y_max, second.y_max);
+    } else {
+        for (int32_t k = 0; k < taken; ++k) {
+            float y = std::bit_cast<float>(second_y[size_t(k)]);
+            pairs.y_min = std::min(pairs.y_min, y);
+            pairs.y_max = std::max(pairs.y_max, y);
+        }
+    }
+    pairs.count += taken;
+    pairs.read_error = second.read_error && pairs.count < MAX_POINTS;   // one pass would not reach it otherwise
+    return pairs;
+}
+
+// Reads the comment line and every pair of `path` (open as `file`), on two
+// cores when the file can be cut at a line start from byte `split_from`;
+// false when the comment cannot be read.
+static bool read_comment_and_pairs(std::FILE* file, const std::string& path, uint64_t split_from, PairsRead& pairs) {
+    ReadProgress progress;
+    if (std::optional<SecondPart> second = open_second_part(path, split_from)) {
+        PairScanner first(file, second->start);
+        if (!first.read_comment(header.comment)) return false;
+        if (std::optional<PairsRead> joined = read_two_parts(first, *second, progress)) {
+            pairs = *joined;
+            return true;
+        }
+        std::rewind(file);                                  // the parts do not join: once more in one pass
+    }
+    PairScanner scanner(file, NO_SPLIT);
+    if (!scanner.read_comment(header.comment)) return false;
+    pairs = read_pairs(scanner, record_arrays(), [&](int32_t count) {
+        progress.update(count);
+        return true;
+    });
+    return true;
 }
 
 // intensity(i) = trunc((Y - Ymin) * s - 10000), s = 20000 / (Ymax - Ymin).
@@ -452,13 +627,11 @@ static void resample_to_grid() {
 // [SECTION] Reader ------------------------------------------------------------------------
 
 // Reads the pairs, scales them and fills the frequency axis; the failure when not.
-static std::optional<Failure> read_spectrum_text(std::FILE* file) {
+static std::optional<Failure> read_spectrum_text(std::FILE* file, const std::string& path, uint64_t split_from) {
     SpectrumRecord& s = spectrum;
-    PairScanner scanner(file);
-    if (!scanner.read_comment(header.comment)) return Failure{"Problem with the comment", 0, 0};
-
-    PairsRead pairs = read_pairs(scanner);
-    if (scanner.read_error()) return Failure{"Read error in the file", pairs.count + 1, pairs.count};
+    PairsRead pairs;
+    if (!read_comment_and_pairs(file, path, split_from, pairs)) return Failure{"Problem with the comment", 0, 0};
+    if (pairs.read_error) return Failure{"Read error in the file", pairs.count + 1, pairs.count};
     const int32_t n = pairs.count;
     s.point_count = n;
     // Failures found after the pairs were read point just past the last pair.
@@ -485,6 +658,12 @@ static std::optional<Failure> read_spectrum_text(std::FILE* file) {
 
 // Reads `path` as two-column ASCII (see the top of this file).
 AsciiReadResult read_ascii_spectrum(const std::string& path) {
+    std::error_code error;
+    uint64_t size = std::filesystem::file_size(path, error);
+    return read_ascii_spectrum(path, !error && size >= SPLIT_MIN_BYTES ? size / 2 : NO_SPLIT);
+}
+
+AsciiReadResult read_ascii_spectrum(const std::string& path, uint64_t split_from) {
     SpectrumRecord& s = spectrum;
     announce_ascii_attempt();
     FileHandle file(std::fopen(path.c_str(), "rb"));
@@ -492,7 +671,7 @@ AsciiReadResult read_ascii_spectrum(const std::string& path) {
         report_failure({"Cannot open the file as text", 0, 0});
         return AsciiReadResult::failure;
     }
-    std::optional<Failure> failure = read_spectrum_text(file.get());
+    std::optional<Failure> failure = read_spectrum_text(file.get(), path, split_from);
     file.reset();
     if (failure) {
         report_failure(*failure);

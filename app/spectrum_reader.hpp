@@ -4,7 +4,9 @@
 // write their messages and reports through the console.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <string>
 
 namespace tarno {
@@ -25,6 +27,13 @@ enum class AsciiReadResult {
 BinaryReadResult read_binary_spectrum(std::FILE* file);
 
 // Reads `path` as two-column ASCII; shows its report or the failure report.
+// A large file is parsed on two cores, cut near its middle.
 AsciiReadResult read_ascii_spectrum(const std::string& path);
+
+// The same, cut at the first line start from byte `split_from` whatever the
+// file's size (NO_SPLIT: on one core); the result is the same wherever the
+// cut falls. For tests and fuzzing of the two-core parse.
+constexpr uint64_t NO_SPLIT = std::numeric_limits<uint64_t>::max();
+AsciiReadResult read_ascii_spectrum(const std::string& path, uint64_t split_from);
 
 }  // namespace tarno

@@ -35,8 +35,13 @@ std::string write_scratch_file(std::string_view name, const uint8_t* data, size_
     return path;
 }
 
+// A small window: the text grid is the usual 80 x 30 cells, each a few
+// pixels, so an input costs the reader's work rather than glyph drawing.
+constexpr int FUZZ_WINDOW_WIDTH = 160;
+constexpr int FUZZ_WINDOW_HEIGHT = 60;
+
 void run_headless(const std::function<void()>& program) {
-    headless::start();
+    headless::start(FUZZ_WINDOW_WIDTH, FUZZ_WINDOW_HEIGHT);
     headless::press_keys(ENTER_KEYS);
     headless::run(program);
 }

@@ -1,7 +1,9 @@
 // The ASCII reader: pair rules, scaling with its truncation, every failure
 // reason, the linearity test and the resampling, and files that must not
 // break it (long lines, NaN, empty files, directories, random bytes).
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -225,6 +227,81 @@ TEST(ascii_reader, random_files_end_in_a_result) {
                 ASSERT_LE(s.intensity[i], 10000) << i;
             }
         }
+    }
+}
+
+
+// [SECTION] The two-core parse ----------------------------------------------------
+
+// What a read leaves: result, count, axis, intensities and the screen.
+struct ReadOutcome {
+    AsciiReadResult result;
+    int32_t point_count;
+    std::vector<double> frequency;
+    std::vector<int32_t> intensity;
+    std::vector<std::string> rows;
+    bool operator==(const ReadOutcome&) const = default;
+};
+
+ReadOutcome read_cut_at(const std::string& path, uint64_t split_from) {
+    headless::start();
+    ReadOutcome outcome{AsciiReadResult::failure, 0, {}, {}, {}};
+    headless::run([&] { outcome.result = read_ascii_spectrum(path, split_from); });
+    const SpectrumRecord& s = spectrum;
+    outcome.point_count = s.point_count;
+    outcome.frequency.assign(s.frequency + 1, s.frequency + 1 + s.point_count);
+    outcome.intensity = intensities();
+    for (int row = 1; row <= 30; ++row) outcome.rows.push_back(headless::row_text(row));
+    return outcome;
+}
+
+// Wherever the cut falls (every byte of each file), the two-core read equals
+// the one-core read: pairs spread over lines across the cut, skipped lines,
+// CR LF, a last line without its end or holding only a frequency, failures
+// and a resampled axis.
+TEST(ascii_reader, two_core_parse_equals_one_pass_wherever_the_cut_falls) {
+    const char* files[] = {
+        "c\n1 0\n2 5\n3 10\n4 5\n5 7\n6 1\n",
+        "c\n1\n\n  \n0\n2,\n5\n3 10\nword\n4 5\n5\n7\n6",
+        "c\r\n1 0\r\n2 5\r\n\r\n3 10\r\n4,,5\r\n4 5\r\n5 1e39\r\n5 2\r\n",
+        "c\n1 0\n2 5\n3 10\n4 5\n3.5 5\n",                    // the last pair goes back
+        "c\n1 0\n2 10\n3 20\n4.5 50\n5 100\n6 3\n",           // resampled
+        "c\n5 1\n4 2\n3 3\n2 4\n1 5\n",                       // not increasing
+        "c\n1 4\n2 4\n3 4\n4 4\n5 4\n",                       // zero range
+        "comment line\n",
+    };
+    FixtureDir dir;
+    for (const char* contents : files) {
+        std::string path = dir.write("cut.txt", contents);
+        set_text_field(text.data_file_name, path);
+        const ReadOutcome one_pass = read_cut_at(path, NO_SPLIT);
+        for (uint64_t cut = 0; cut <= std::strlen(contents) + 1; ++cut)
+            EXPECT_EQ(read_cut_at(path, cut), one_pass) << "cut from byte " << cut << " of:\n" << contents;
+    }
+}
+
+// More pairs than MAX_POINTS: one pass keeps the first MAX_POINTS, and the Y
+// range comes from those alone (the pairs beyond hold the extremes).
+TEST(ascii_reader, two_core_parse_stops_at_max_points) {
+    std::string contents = "c\n";
+    contents.reserve(size_t(MAX_POINTS) * 12 + 64);
+    char number[16];
+    for (int32_t i = 1; i <= MAX_POINTS + 2; ++i) {
+        auto end = std::to_chars(number, number + sizeof number, i).ptr;
+        contents.append(number, end);
+        contents += i > MAX_POINTS ? (i % 2 ? " -9\n" : " 9\n") : (i % 2 ? " 1\n" : " 2\n");
+    }
+    FixtureDir dir;
+    std::string path = dir.write("many.txt", contents);
+    set_text_field(text.data_file_name, path);
+    for (uint64_t cut : {NO_SPLIT, uint64_t(contents.size() / 2), uint64_t(contents.size() - 8)}) {
+        headless::start();
+        AsciiReadResult result = AsciiReadResult::failure;
+        headless::run([&] { result = read_ascii_spectrum(path, cut); });
+        ASSERT_EQ(result, AsciiReadResult::success) << cut;
+        EXPECT_EQ(spectrum.point_count, MAX_POINTS) << cut;
+        EXPECT_EQ(spectrum.frequency[MAX_POINTS], double(MAX_POINTS)) << cut;
+        EXPECT_EQ(std::string(text_field_view(header.sample)), " 1.000E+00 2.000E+00") << cut;
     }
 }
 
