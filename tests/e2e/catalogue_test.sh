@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The line overlay in the real window under Xvfb: a catalogue and a file of
-# assigned lines are loaded with C (names typed relative to the spectrum's
-# directory); the screenshot must show the catalogue's sticks (light green,
-# light magenta for an experimental frequency) and the assigned line's mark
-# (dark yellow), none of which a plain frame has; T then appends the measured
-# line with the catalogue's quantum numbers, and PGDN moves the cursor.
+# The line overlay in the real window under Xvfb: the spectrum is opened by
+# its name typed in its directory, a catalogue and a file of assigned lines
+# are loaded with C (names typed relative to the spectrum's directory); the
+# screenshot must show the catalogue's sticks (light green, light magenta for
+# an experimental frequency) and the assigned line's mark (dark yellow), none
+# of which a plain frame has; T then appends the measured line with the
+# catalogue's quantum numbers, and PGDN moves the cursor.
 set -u
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
@@ -42,13 +43,7 @@ trap 'rm -f "/dev/shm/${TARNO_JOINTC_NAME#/}"; e2e_cleanup' EXIT
 e2e_start_xvfb
 export XDG_CONFIG_HOME="$E2E_TMP/config"      # no configuration file: the default window
 "$JOINTC" reset
-e2e_launch "$TARNO" "$SPECTRUM"
-tarno_pid=$E2E_LAST_PID
-e2e_wait_window TARNO
-sleep 1
-e2e_type "$E2E_WINDOW" Return
-sleep 2
-e2e_type "$E2E_WINDOW" Return
+e2e_start_display_typed "$TARNO" "$E2E_TMP" "$(basename "$SPECTRUM")"   # the bottom row shows "line.txt"
 sleep 2
 e2e_window_origin "$E2E_WINDOW"
 

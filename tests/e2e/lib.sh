@@ -122,6 +122,12 @@ e2e_type() {
     xdotool key --clearmodifiers --delay 60 "$@"
 }
 
+# Types text $2 (accents included) into window $1, as the keyboard map of the desktop sends it.
+e2e_type_text() {
+    xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
+    xdotool type --clearmodifiers --delay 60 "$2"
+}
+
 # Takes a screenshot of the whole display into $1.
 e2e_screenshot() {
     import -window root "$1" || e2e_fail "screenshot failed"
@@ -181,6 +187,21 @@ e2e_start_display() {
     tarno_pid=$E2E_LAST_PID
     e2e_wait_window TARNO
     sleep 1
+    e2e_type "$E2E_WINDOW" Return
+    sleep 2
+    e2e_type "$E2E_WINDOW" Return
+}
+
+# Starts the program $1 in directory $2 without a file argument, types the
+# spectrum's name $3 at the file prompt and answers "Ready to plot" with
+# ENTER; sets tarno_pid and E2E_WINDOW. A name typed without a directory is
+# shown as typed in the bottom row (a command-line file shows its full path).
+e2e_start_display_typed() {
+    e2e_launch env -C "$2" "$1"
+    tarno_pid=$E2E_LAST_PID
+    e2e_wait_window TARNO
+    sleep 1
+    e2e_type_text "$E2E_WINDOW" "$3"
     e2e_type "$E2E_WINDOW" Return
     sleep 2
     e2e_type "$E2E_WINDOW" Return

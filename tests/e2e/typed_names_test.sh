@@ -16,12 +16,6 @@ SPECTRUM="$DIR/messung_ä.txt"
 awk 'BEGIN { print "e2e typed names"; for (i = 0; i < 4000; i++) { x = (i - 2000) / 6.0;
              printf "%.4f %.3f\n", 100000 + 0.05 * i, 5000 * exp(-x * x / 2) } }' >"$SPECTRUM"
 
-# Types text with xdotool (accents included) into window $1.
-type_text() {
-    xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
-    xdotool type --clearmodifiers --delay 60 "$2"
-}
-
 e2e_start_xvfb
 export XDG_CONFIG_HOME="$E2E_TMP/config"
 export TARNO_JOINTC_NAME="/tarno_jointc_e2e_$$"
@@ -30,7 +24,7 @@ e2e_launch "$TARNO"
 tarno_pid=$E2E_LAST_PID
 e2e_wait_window TARNO
 sleep 1
-type_text "$E2E_WINDOW" "$SPECTRUM"
+e2e_type_text "$E2E_WINDOW" "$SPECTRUM"
 e2e_type "$E2E_WINDOW" Return
 sleep 2
 e2e_screenshot "$E2E_TMP/reading.png"
@@ -42,7 +36,7 @@ sleep 2
 e2e_screenshot "$E2E_TMP/display.png"
 e2e_type "$E2E_WINDOW" m
 sleep 1
-type_text "$E2E_WINDOW" "spektrum_ä.txt"
+e2e_type_text "$E2E_WINDOW" "spektrum_ä.txt"
 e2e_type "$E2E_WINDOW" Return
 sleep 0.5
 e2e_type "$E2E_WINDOW" 1 Return        # two-column text
