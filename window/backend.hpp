@@ -30,7 +30,12 @@ struct Surface {
     int text_cursor_x = 0, text_cursor_y = 0;          // top-left of the cursor cell (pixels)
     int text_cursor_width = 10, text_cursor_height = 18;
 };
-Surface& surface();
+// The one surface, created on first use. Inline: drawing reaches it for every
+// line and cell, and an out-of-line call each time cost a tenth of a frame.
+inline Surface& surface() {
+    static Surface s;
+    return s;
+}
 
 // Key queue: bytes in arrival order. read_key() blocks on it.
 void push_key(uint8_t byte);                 // one keystroke byte (any thread)

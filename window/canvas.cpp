@@ -19,6 +19,7 @@
 //   [SECTION] Lines
 //   [SECTION] Public routines
 #include <algorithm>
+#include <bit>        // rotl: the line style mask turns one bit per pixel
 #include <cmath>
 #include <mutex>
 
@@ -32,6 +33,7 @@ constexpr int WRITE_MODE_OR = 0;
 constexpr int WRITE_MODE_AND = 1;
 constexpr int WRITE_MODE_INVERSE = 2;     // pixel takes the complement of the colour
 constexpr double COORDINATE_LIMIT = 536870912.0;  // 2^29: lines are pre-clipped to this box so the step arithmetic fits in 64 bits
+constexpr uint16_t STYLE_TOP_BIT = 0x8000;       // the line style bit of the current pixel (most significant first)
 constexpr double POSITION_LIMIT = 1099511627776.0; // 2^40: where a mapped world position is clamped
 
 // [SECTION] Pixels and clipping -------------------------------------------------
@@ -50,15 +52,23 @@ static ClipRect clip_rect_locked() {
             std::min(c.viewport_y2, s.height - 1)};
 }
 
-// Combines a pixel with a colour in the write mode.
-static inline void combine(uint32_t& pixel, uint32_t colour, int mode) {
+// Calls body(op) with op(pixel, colour) combining a pixel with a colour in the
+// write mode. A loop over many pixels goes inside body, so it is compiled once
+// per mode and chooses the mode once, not per pixel.
+template <typename Body>
+static inline void with_write_mode(int mode, Body body) {
     switch (mode) {
-    case WRITE_MODE_XOR: pixel ^= colour; break;
-    case WRITE_MODE_OR: pixel |= colour; break;
-    case WRITE_MODE_AND: pixel &= colour; break;
-    case WRITE_MODE_INVERSE: pixel = ~colour & 0xFFFFFFu; break;
-    default: pixel = colour; break;
+    case WRITE_MODE_XOR: body([](uint32_t& pixel, uint32_t colour) { pixel ^= colour; }); break;
+    case WRITE_MODE_OR: body([](uint32_t& pixel, uint32_t colour) { pixel |= colour; }); break;
+    case WRITE_MODE_AND: body([](uint32_t& pixel, uint32_t colour) { pixel &= colour; }); break;
+    case WRITE_MODE_INVERSE: body([](uint32_t& pixel, uint32_t colour) { pixel = ~colour & 0xFFFFFFu; }); break;
+    default: body([](uint32_t& pixel, uint32_t colour) { pixel = colour; }); break;
     }
+}
+
+// Combines one pixel with a colour in the write mode.
+static inline void combine(uint32_t& pixel, uint32_t colour, int mode) {
+    with_write_mode(mode, [&](auto op) { op(pixel, colour); });
 }
 
 static uint32_t graphics_pixel_locked() { return pack_rgb(palette_rgb(core().graphics_color)); }
@@ -94,11 +104,12 @@ static void fill_rect_locked(int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
     if (left > right || top > bottom) return;
     Surface& s = surface();
     uint32_t colour = graphics_pixel_locked();
-    int mode = core().write_mode;
-    for (int y = top; y <= bottom; ++y) {
-        uint32_t* row = s.pixels.data() + size_t(y) * s.width;
-        for (int x = left; x <= right; ++x) combine(row[x], colour, mode);
-    }
+    with_write_mode(core().write_mode, [&](auto op) {
+        for (int y = top; y <= bottom; ++y) {
+            uint32_t* row = s.pixels.data() + size_t(y) * s.width;
+            for (int x = left; x <= right; ++x) op(row[x], colour);
+        }
+    });
     s.generation++;
 }
 
@@ -232,17 +243,45 @@ static void draw_line_locked(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
     }
     int64_t first = 0, last = with_end ? line.n : line.n - 1;
     clip_major(line, x_major ? clip.x1 : clip.y1, x_major ? clip.x2 : clip.y2, first, last);
-    clip_minor(line, x_major ? clip.y1 : clip.x1, x_major ? clip.y2 : clip.x2, first, last);
-
-    uint32_t colour = graphics_pixel_locked();
-    uint16_t mask = c.line_style;
-    int mode = c.write_mode;
-    for (int64_t k = first; k <= last; ++k) {
-        if (!((mask >> (15 - (phase + k) % 16)) & 1)) continue;
-        int64_t major = line.m0 + line.sm * k, minor = line.minor_at(k);
-        int64_t x = x_major ? major : minor, y = x_major ? minor : major;
-        combine(s.pixels[size_t(y) * s.width + size_t(x)], colour, mode);
+    int64_t minor_low = x_major ? clip.y1 : clip.x1, minor_high = x_major ? clip.y2 : clip.x2;
+    // The minor coordinate runs from n0 to minor_at(n) = n0 + sn·dn; only a
+    // line leaving the clip across the minor axis needs the searches.
+    int64_t minor_end = line.n0 + line.sn * line.dn;
+    if (std::min(line.n0, minor_end) < minor_low || std::max(line.n0, minor_end) > minor_high)
+        clip_minor(line, minor_low, minor_high, first, last);
+    if (first > last) {
+        s.generation++;
+        return;
     }
+
+    // Walk the steps incrementally: the midpoint numerator 2k·dn + n grows by
+    // 2·dn per step, so its quotient by 2n (the minor offset) moves by one
+    // whenever the remainder reaches 2n (dn <= n: at most once a step). One
+    // division places the first step; the pixel index moves with the steps.
+    const int64_t two_n = 2 * line.n, two_dn = 2 * line.dn;
+    const int64_t numerator = 2 * first * line.dn + line.n;
+    int64_t remainder = numerator % two_n;
+    int64_t major = line.m0 + line.sm * first, minor = line.n0 + line.sn * (numerator / two_n);
+    const ptrdiff_t width = s.width;
+    ptrdiff_t index = x_major ? minor * width + major : major * width + minor;
+    const ptrdiff_t major_step = x_major ? line.sm : line.sm * width;
+    const ptrdiff_t minor_step = x_major ? line.sn * width : line.sn;
+    // The style mask rotated so that its top bit belongs to the current step.
+    uint16_t style = std::rotl(c.line_style, int((phase + first) % 16));
+    const uint32_t colour = graphics_pixel_locked();
+    uint32_t* pixels = s.pixels.data();
+    with_write_mode(c.write_mode, [&](auto op) {
+        for (int64_t k = first; k <= last; ++k) {
+            if (style & STYLE_TOP_BIT) op(pixels[index], colour);
+            style = std::rotl(style, 1);
+            index += major_step;
+            remainder += two_dn;
+            if (remainder >= two_n) {
+                remainder -= two_n;
+                index += minor_step;
+            }
+        }
+    });
     s.generation++;
 }
 
@@ -398,8 +437,9 @@ static void draw_column_locked(int64_t x, int64_t top, int64_t bottom) {
     top = std::max<int64_t>(top, clip.y1);
     bottom = std::min<int64_t>(bottom, clip.y2);
     uint32_t colour = graphics_pixel_locked();
-    int mode = c.write_mode;
-    for (int64_t y = top; y <= bottom; ++y) combine(s.pixels[size_t(y) * s.width + size_t(x)], colour, mode);
+    with_write_mode(c.write_mode, [&](auto op) {
+        for (int64_t y = top; y <= bottom; ++y) op(s.pixels[size_t(y) * s.width + size_t(x)], colour);
+    });
     s.generation++;
 }
 

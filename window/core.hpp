@@ -65,7 +65,11 @@ struct CoreState {
     std::string dialog_filter;
     int exit_behaviour = 1;
 };
-CoreState& core();
+// The one core state, created on first use; inline like surface().
+inline CoreState& core() {
+    static CoreState c;
+    return c;
+}
 
 // [SECTION] Helpers shared by the core files
 inline uint32_t pack_rgb(Rgb c) { return (uint32_t(c.r) << 16) | (uint32_t(c.g) << 8) | c.b; }

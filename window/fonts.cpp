@@ -73,7 +73,16 @@ struct ConsoleFont {
 struct CellMetrics {
     double cell, ascent, average_width;
 };
+
+// The console pixel for each glyph coverage 0..255 in one pair of colours.
+struct BlendTable {
+    uint32_t foreground = 0, background = 0;
+    bool filled = false;               // false until a pair was blended into it
+    std::array<uint32_t, 256> pixel{};
+};
 }  // namespace
+
+constexpr size_t BLEND_TABLE_COUNT = 8;  // colour pairs kept; a screen rarely shows more at once
 
 // [SECTION] File-level state
 static FT_Library g_library = nullptr;
@@ -83,6 +92,8 @@ static std::map<std::pair<std::string, int>, FT_Face> g_faces; // loaded graphic
 static GraphicsFont g_font;
 static ConsoleFont g_console;
 static std::map<FT_Face, CellMetrics> g_metrics;             // per open face, dropped when it closes
+static std::array<BlendTable, BLEND_TABLE_COUNT> g_blend_tables; // recent console colour pairs
+static size_t g_next_blend_table = 0;                        // the slot a new pair takes (oldest first)
 
 // [SECTION] Face lookup ---------------------------------------------------------
 
@@ -410,26 +421,40 @@ void set_console_font_locked(const std::string& name, int pixel_size) {
     f.cell_width = 0;  // fit again on the next glyph
 }
 
+// Returns the blended pixels of a colour pair: coverage a mixes each channel as
+// (background·(255 − a) + foreground·a + 127) / 255, the nearest value; 0 and
+// 255 are the colours themselves. A pair met recently is reused, so a glyph
+// pixel costs one table load instead of three divisions.
+static const BlendTable& blend_table(uint32_t foreground, uint32_t background) {
+    for (const BlendTable& table : g_blend_tables)
+        if (table.filled && table.foreground == foreground && table.background == background) return table;
+    BlendTable& table = g_blend_tables[g_next_blend_table];
+    g_next_blend_table = (g_next_blend_table + 1) % BLEND_TABLE_COUNT;
+    table.foreground = foreground;
+    table.background = background;
+    table.filled = true;
+    Rgb fg = unpack_rgb(foreground), bg = unpack_rgb(background);
+    for (int a = 1; a < 255; ++a) {
+        auto mix = [a](int b, int f) { return uint8_t((b * (255 - a) + f * a + 127) / 255); };
+        table.pixel[size_t(a)] = pack_rgb({mix(bg.r, fg.r), mix(bg.g, fg.g), mix(bg.b, fg.b)});
+    }
+    table.pixel[0] = background;
+    table.pixel[255] = foreground;
+    return table;
+}
+
 // Draws one character cell with its background into `pixels` (width x height).
 void draw_console_glyph_into_locked(std::vector<uint32_t>& pixels, int pixels_width, int pixels_height, char32_t character,
                                     int x, int y, int width, int height, uint32_t foreground, uint32_t background) {
     if (g_console.cell_width != width || g_console.cell_height != height) fit_console_font(width, height);
     if (x < 0 || y < 0) return;
     const std::vector<uint8_t>& cell = console_coverage(character);
-    Rgb fg = unpack_rgb(foreground), bg = unpack_rgb(background);
+    const std::array<uint32_t, 256>& blended = blend_table(foreground, background).pixel;
     int rows = std::min(height, pixels_height - y), columns = std::min(width, pixels_width - x);
     for (int row = 0; row < rows; ++row) {
         uint32_t* out = pixels.data() + size_t(y + row) * pixels_width + x;
         const uint8_t* in = cell.data() + size_t(row) * width;
-        for (int column = 0; column < columns; ++column) {
-            int a = in[column];
-            if (a == 0) out[column] = background;
-            else if (a == 255) out[column] = foreground;
-            else {
-                auto mix = [a](int b, int f) { return uint8_t((b * (255 - a) + f * a + 127) / 255); };
-                out[column] = pack_rgb({mix(bg.r, fg.r), mix(bg.g, fg.g), mix(bg.b, fg.b)});
-            }
-        }
+        for (int column = 0; column < columns; ++column) out[column] = blended[in[column]];
     }
 }
 

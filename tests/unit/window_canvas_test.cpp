@@ -2,8 +2,11 @@
 // points, exclusive-or), rectangles and flood fill, checked pixel by pixel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <random>
 #include <vector>
 
 #include "window/headless.hpp"
@@ -199,6 +202,99 @@ TEST_F(Canvas, lines_are_clipped_to_the_viewport_with_the_same_pixels_inside) {
                 ASSERT_EQ(headless::pixel(x, y), expected)
                     << "segment (" << seg.x0 << "," << seg.y0 << ")-(" << seg.x1 << "," << seg.y1 << ") at " << x << "," << y;
             }
+    }
+}
+
+// What a write mode (0 OR, 1 AND, 2 inverse copy, 3 copy, 4 exclusive-or) makes of a pixel.
+Rgb combined(Rgb pixel, Rgb colour, int mode) {
+    switch (mode) {
+    case 0: return {uint8_t(pixel.r | colour.r), uint8_t(pixel.g | colour.g), uint8_t(pixel.b | colour.b)};
+    case 1: return {uint8_t(pixel.r & colour.r), uint8_t(pixel.g & colour.g), uint8_t(pixel.b & colour.b)};
+    case 2: return {uint8_t(~colour.r), uint8_t(~colour.g), uint8_t(~colour.b)};
+    case WRITE_MODE_XOR: return {uint8_t(pixel.r ^ colour.r), uint8_t(pixel.g ^ colour.g), uint8_t(pixel.b ^ colour.b)};
+    default: return colour;
+    }
+}
+
+// The reference line, straight from its definition: step k = 0..n of a line of
+// major length n and minor length dn lies at major m0 + k and minor
+// n0 + ⌊(2k·dn + n)/(2n)⌋ (each in the line's direction); exclusive-or leaves
+// out step n; a step is drawn when bit (phase + k) mod 16 of the style, from
+// the top, is set and the pixel lies in the clip rectangle.
+struct ReferenceLine {
+    int x1, y1, x2, y2;  // clip rectangle (window pixels, inclusive)
+    int origin_x, origin_y;
+    uint16_t style;
+    int mode;
+    Rgb colour;
+    int phase = 0;
+    void draw(std::vector<Rgb>& image, int width, int x0, int y0, int x1_, int y1_) {
+        const int dx = x1_ - x0, dy = y1_ - y0;
+        const long long n = std::max(std::abs(dx), std::abs(dy));
+        const bool x_major = std::abs(dx) >= std::abs(dy);
+        const long long dn = x_major ? std::abs(dy) : std::abs(dx);
+        const long long steps = mode == WRITE_MODE_XOR ? n - 1 : n;
+        for (long long k = 0; k <= steps; ++k) {
+            long long along = k, across = n == 0 ? 0 : (2 * k * dn + n) / (2 * n);
+            long long x = x0 + (dx < 0 ? -1 : 1) * (x_major ? along : across);
+            long long y = y0 + (dy < 0 ? -1 : 1) * (x_major ? across : along);
+            x += origin_x;
+            y += origin_y;
+            bool styled = (style >> (15 - (phase + k) % 16)) & 1;
+            if (styled && x >= x1 && x <= x2 && y >= y1 && y <= y2) {
+                Rgb& pixel = image[size_t(y) * width + size_t(x)];
+                pixel = combined(pixel, colour, mode);
+            }
+        }
+        phase = int((phase + n) % 16);
+    }
+};
+
+TEST_F(Canvas, random_polylines_match_the_reference_line) {
+    constexpr int WIDTH = 160, HEIGHT = 120;
+    constexpr int CASES = 400;
+    const int spans[] = {3, 40, 200, 30000};  // end points within ±span of the viewport: short lines to long clipped ones
+    std::mt19937_64 random(20261211);
+    auto any = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    for (int trial = 0; trial < CASES; ++trial) {
+        headless::start(WIDTH, HEIGHT);
+        // A patchwork background, so every write mode shows what it did.
+        for (int patch = 0; patch < 6; ++patch) {
+            set_background_color(any(0, 15));
+            set_viewport(any(0, WIDTH), any(0, HEIGHT), any(0, WIDTH), any(0, HEIGHT));
+            clear_screen(1);
+        }
+        std::vector<Rgb> expected;
+        for (int y = 0; y < HEIGHT; ++y)
+            for (int x = 0; x < WIDTH; ++x) expected.push_back(headless::pixel(x, y));
+
+        const int vx1 = any(-20, WIDTH), vy1 = any(-20, HEIGHT), vx2 = any(vx1, WIDTH + 20), vy2 = any(vy1, HEIGHT + 20);
+        const uint16_t style = any(0, 2) == 0 ? 0xFFFF : uint16_t(any(0, 0xFFFF));
+        const int mode = any(0, 4), colour = any(0, 15), span = spans[any(0, 3)];
+        set_viewport(vx1, vy1, vx2, vy2);
+        set_line_style(style);
+        set_write_mode(mode);
+        set_color(colour);
+        ReferenceLine reference{std::max(vx1, 0), std::max(vy1, 0), std::min(vx2, WIDTH - 1), std::min(vy2, HEIGHT - 1),
+                                vx1, vy1, style, mode, palette_rgb(colour)};
+        auto any_point = [&] { return std::pair{any(-span, vx2 - vx1 + span), any(-span, vy2 - vy1 + span)}; };
+        auto [x, y] = any_point();
+        move_to(x, y);
+        std::string path = "(" + std::to_string(x) + "," + std::to_string(y) + ")";
+        for (int segment = any(1, 3); segment > 0; --segment) {
+            auto [next_x, next_y] = any_point();
+            if (any(0, 5) == 0) next_x = x;  // some vertical and single-pixel segments
+            line_to(next_x, next_y);
+            reference.draw(expected, WIDTH, x, y, next_x, next_y);
+            x = next_x;
+            y = next_y;
+            path += "-(" + std::to_string(x) + "," + std::to_string(y) + ")";
+        }
+        for (int py = 0; py < HEIGHT; ++py)
+            for (int px = 0; px < WIDTH; ++px)
+                ASSERT_EQ(headless::pixel(px, py), expected[size_t(py) * WIDTH + px])
+                    << "trial " << trial << " at " << px << "," << py << ": viewport (" << vx1 << "," << vy1 << ")-(" << vx2
+                    << "," << vy2 << ") style " << style << " mode " << mode << " path " << path;
     }
 }
 

@@ -1,6 +1,10 @@
 // Font descriptions, face lookup and graphics text; the console font's cells.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <numeric>
+#include <random>
+#include <set>
 #include <vector>
 
 #include "window/font_description.hpp"
@@ -178,6 +182,52 @@ TEST_F(Fonts, console_text_is_drawn_inside_its_cell) {
     EXPECT_GE(ink.top, 36);
     EXPECT_LT(ink.bottom, 54);
     EXPECT_GT(ink.bottom - ink.top, 8) << "the glyph fills a good part of the 18-pixel cell";
+}
+
+TEST_F(Fonts, console_glyphs_blend_every_pair_of_colours_exactly) {
+    constexpr int CELL_WIDTH = 10, CELL_HEIGHT = 18;  // 80 x 30 cells in 800 x 540 pixels
+    constexpr const char* GLYPH = "@";                // curves: many partly covered pixels
+    auto cell_pixel = [](int row, int column, int x, int y) {
+        return headless::pixel((column - 1) * CELL_WIDTH + x, (row - 1) * CELL_HEIGHT + y);
+    };
+    // White on black: each channel is the coverage itself.
+    set_text_color(COLOR_WHITE);
+    set_background_color(COLOR_BLACK);
+    set_text_position(1, 1);
+    write_text(GLYPH);
+    std::vector<int> coverage;
+    std::set<int> partial_levels;
+    for (int y = 0; y < CELL_HEIGHT; ++y)
+        for (int x = 0; x < CELL_WIDTH; ++x) {
+            coverage.push_back(cell_pixel(1, 1, x, y).r);
+            if (coverage.back() > 0 && coverage.back() < 255) partial_levels.insert(coverage.back());
+        }
+    ASSERT_GT(partial_levels.size(), 5u) << "the glyph must have anti-aliased edges to check the blend";
+
+    // All 256 pairs (more than any cache of pairs holds) in a mixed order, so
+    // pairs sharing one colour often follow each other while still cached;
+    // each cell against the per-channel blend (bg·(255 − a) + fg·a + 127) / 255.
+    auto blend = [](Rgb bg, Rgb fg, int a) {
+        auto mix = [a](int b, int f) { return uint8_t((b * (255 - a) + f * a + 127) / 255); };
+        return Rgb{mix(bg.r, fg.r), mix(bg.g, fg.g), mix(bg.b, fg.b)};
+    };
+    std::vector<int> pairs(256);
+    std::iota(pairs.begin(), pairs.end(), 0);
+    std::shuffle(pairs.begin(), pairs.end(), std::mt19937(20261211));
+    for (int cell = 0; cell < 256; ++cell) {
+        const int foreground = pairs[size_t(cell)] % 16, background = pairs[size_t(cell)] / 16;
+        const int row = 2 + cell / 80, column = 1 + cell % 80;
+        set_text_color(foreground);
+        set_background_color(background);
+        set_text_position(row, column);
+        write_text(GLYPH);
+        for (int y = 0; y < CELL_HEIGHT; ++y)
+            for (int x = 0; x < CELL_WIDTH; ++x) {
+                Rgb expected = blend(palette_rgb(background), palette_rgb(foreground), coverage[size_t(y) * CELL_WIDTH + x]);
+                ASSERT_EQ(cell_pixel(row, column, x, y), expected)
+                    << "text colour " << foreground << " on " << background << " at " << x << "," << y;
+            }
+    }
 }
 
 }  // namespace
