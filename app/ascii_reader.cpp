@@ -50,6 +50,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -449,18 +450,26 @@ static std::optional<SecondPart> open_second_part(const std::string& path, uint6
 // second holds more than its size allowed (the file grew).
 static std::optional<PairsRead> read_two_parts(PairScanner& first, SecondPart& second_part, ReadProgress& progress) {
     const int32_t capacity = most_pairs_in(second_part.bytes);
-    auto second_frequency = std::make_unique_for_overwrite<double[]>(static_cast<size_t>(capacity));
-    auto second_y = std::make_unique_for_overwrite<int32_t[]>(static_cast<size_t>(capacity));
+    std::unique_ptr<double[]> second_frequency;
+    std::unique_ptr<int32_t[]> second_y;
+    std::optional<PairScanner> scanner;
     std::atomic<int32_t> second_count{0};
     std::atomic<bool> stop{false};
     PairsRead second;
-    std::thread worker([&] {
-        PairScanner scanner(second_part.file.get(), NO_SPLIT);
-        second = read_pairs(scanner, {second_frequency.get(), second_y.get(), capacity}, [&](int32_t count) {
-            second_count.store(count, std::memory_order_relaxed);
-            return !stop.load(std::memory_order_relaxed);
+    std::thread worker;
+    try {                                   // without memory or a thread: one pass does it all
+        second_frequency = std::make_unique_for_overwrite<double[]>(static_cast<size_t>(capacity));
+        second_y = std::make_unique_for_overwrite<int32_t[]>(static_cast<size_t>(capacity));
+        scanner.emplace(second_part.file.get(), NO_SPLIT);
+        worker = std::thread([&] {
+            second = read_pairs(*scanner, {second_frequency.get(), second_y.get(), capacity}, [&](int32_t count) {
+                second_count.store(count, std::memory_order_relaxed);
+                return !stop.load(std::memory_order_relaxed);
+            });
         });
-    });
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
     PairsRead pairs = read_pairs(first, record_arrays(), [&](int32_t count) {
         progress.update(int64_t(count) + second_count.load(std::memory_order_relaxed));
         return true;
