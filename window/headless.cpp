@@ -1,7 +1,7 @@
 // The headless backend: the window core with no window. A test scripts the
 // keystrokes (all queued at once), the answers of file dialogs and message
 // boxes, runs a piece of the program on its own thread and then reads the
-// screen back: text rows, cell colours, pixels, recorded tones.
+// screen back: text rows, cell colours, pixels, recorded tones and progress notes.
 //
 // The key queue is closed from the start with "script exhausted": once the
 // scripted bytes are used up, the next read_key() (on any thread) ends the
@@ -24,6 +24,7 @@ namespace {
 struct Script {
     std::mutex lock;
     std::vector<Tone> tones;
+    std::vector<std::string> progress_notes;    // every progress note shown, in order
     std::deque<std::optional<std::string>> dialog_answers;
     std::deque<bool> yes_no_answers;
     std::vector<std::string> captions;
@@ -67,6 +68,10 @@ public:
         g_script.yes_no_answers.pop_front();
         return yes;
     }
+    void progress_shown(std::string_view note) override {
+        std::lock_guard guard(g_script.lock);
+        g_script.progress_notes.emplace_back(note);
+    }
     void focus() override {}
     void set_exit_behaviour(int behaviour) override {
         std::lock_guard guard(g_script.lock);
@@ -87,6 +92,7 @@ void start(int width, int height) {
     {
         std::lock_guard guard(g_script.lock);
         g_script.tones.clear();
+        g_script.progress_notes.clear();
         g_script.dialog_answers.clear();
         g_script.yes_no_answers.clear();
         g_script.captions.clear();
@@ -197,6 +203,18 @@ bool save_png(const std::string& path) {
 std::vector<Tone> tones() {
     std::lock_guard guard(g_script.lock);
     return g_script.tones;
+}
+
+// Returns the progress notes shown since start(), in order.
+std::vector<std::string> progress_notes() {
+    std::lock_guard guard(g_script.lock);
+    return g_script.progress_notes;
+}
+
+// Returns the progress note shown now ("" when none).
+std::string progress_note() {
+    std::lock_guard guard(surface().lock);
+    return surface().progress_note;
 }
 
 // Returns the captions of the file dialogs shown since start().

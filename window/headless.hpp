@@ -50,6 +50,8 @@ int cell_background_color(int row, int column);
 Rgb pixel(int x, int y);                            // window pixel (not viewport relative)
 bool save_png(const std::string& path);             // the framebuffer as a PNG file
 std::vector<Tone> tones();                          // tones played since start()
+std::vector<std::string> progress_notes();          // progress notes shown since start(), in order (drawn over the picture, not in it)
+std::string progress_note();                        // the progress note shown now ("" when none)
 std::vector<std::string> dialog_captions();         // captions of the select_file() calls since start()
 std::string last_dialog_filter();                   // filter list the last select_file() showed
 
