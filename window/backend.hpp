@@ -60,7 +60,7 @@ public:
     virtual void focus() = 0;
     virtual void set_exit_behaviour(int behaviour) = 0;
     virtual void set_title(std::string_view title) { (void)title; } // caption ("" = none); optional
-    virtual void progress_shown(std::string_view note) { (void)note; } // a progress note was shown; optional (tests record it)
+    virtual void progress_shown(int row, int column, std::string_view note) { (void)row, (void)column, (void)note; } // optional (tests record it)
 };
 
 }  // namespace tarno::window_internal

@@ -7,6 +7,7 @@
 // scripted bytes are used up, the next read_key() (on any thread) ends the
 // program under test instead of waiting forever. A dialog or message box
 // without a scripted answer ends it the same way.
+#include <algorithm>
 #include <deque>
 #include <mutex>
 
@@ -24,7 +25,7 @@ namespace {
 struct Script {
     std::mutex lock;
     std::vector<Tone> tones;
-    std::vector<std::string> progress_notes;    // every progress note shown, in order
+    std::vector<ShownNote> progress_notes;      // every progress note shown, in order
     std::deque<std::optional<std::string>> dialog_answers;
     std::deque<bool> yes_no_answers;
     std::vector<std::string> captions;
@@ -33,6 +34,17 @@ struct Script {
 };
 }  // namespace
 static Script g_script;
+
+// The characters of the cells a note of `note`'s length covers from (row, column) on.
+static std::string covered_text(int row, int column, std::string_view note) {
+    std::lock_guard guard(surface().lock);
+    const CoreState& c = core();
+    std::string text;
+    const int last = std::min(c.columns, column + static_cast<int>(character_count(note)) - 1);
+    if (row < 1 || row > c.rows) return text;
+    for (int k = std::max(column, 1); k <= last; ++k) text += utf8_encoded(c.cells[size_t(row - 1) * c.columns + (k - 1)].character);
+    return text;
+}
 
 namespace {
 // [SECTION] Backend -------------------------------------------------------------
@@ -68,9 +80,10 @@ public:
         g_script.yes_no_answers.pop_front();
         return yes;
     }
-    void progress_shown(std::string_view note) override {
+    void progress_shown(int row, int column, std::string_view note) override {
+        ShownNote shown{row, column, std::string(note), covered_text(row, column, note)};
         std::lock_guard guard(g_script.lock);
-        g_script.progress_notes.emplace_back(note);
+        g_script.progress_notes.push_back(std::move(shown));
     }
     void focus() override {}
     void set_exit_behaviour(int behaviour) override {
@@ -206,7 +219,7 @@ std::vector<Tone> tones() {
 }
 
 // Returns the progress notes shown since start(), in order.
-std::vector<std::string> progress_notes() {
+std::vector<ShownNote> progress_notes() {
     std::lock_guard guard(g_script.lock);
     return g_script.progress_notes;
 }

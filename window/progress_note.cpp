@@ -28,7 +28,7 @@ void show_progress_note(int row, int column, std::string_view text) {
         s.progress_note_background_color = c.background_color;
         s.generation++;
     }
-    if (Backend* b = installed_backend()) b->progress_shown(text);
+    if (Backend* b = installed_backend()) b->progress_shown(row, column, text);
 }
 
 void hide_progress_note() {
