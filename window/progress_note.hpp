@@ -16,7 +16,6 @@
 
 #include <cstdint>
 #include <string_view>
-#include <vector>
 
 namespace tarno {
 
@@ -36,11 +35,3 @@ private:
 };
 
 }  // namespace tarno
-
-namespace tarno::window_internal {
-
-// Draws the progress note, if any, over `frame` (the window's pixels, width x
-// height) in the console font; surface().lock must be held.
-void draw_progress_note_locked(std::vector<uint32_t>& frame, int width, int height);
-
-}  // namespace tarno::window_internal

@@ -35,7 +35,7 @@
 #include "common/utf8.hpp"              // text events are passed on as UTF-8
 #include "window/backend.hpp"           // Surface, key queue, Backend
 #include "window/close_question.hpp"    // asked in the window when the message box fails
-#include "window/progress_note.hpp"     // drawn over the picture while long work runs
+#include "window/core.hpp"              // the progress note drawn over the picture
 #include "window/file_chooser.hpp"      // in-window chooser when no native dialog exists
 #include "window/native_file_dialog.hpp"// zenity / kdialog
 #include "window/sdl_keys.hpp"
