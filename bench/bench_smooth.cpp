@@ -4,6 +4,9 @@
 //   smooth_25_10M                   one 25-point pass, as key N runs it (s)
 //   baseline_499_10M                five 499-point passes and the subtraction, as key B runs it (s)
 //   smooth_gmacs                    multiply-adds per second of the 499-point passes (GMAC/s)
+//   baseline_cutoff_249_10M         key B with -249 and ENTER at every step: the 499-point
+//                                   preliminary baseline, the cutoff lines, the 249-point
+//                                   final baseline and the result drawn (s)
 //   scipy_savgol_25_10M             savgol_filter(x, 25, 3) on 10M doubles (s)
 //   scipy_savgol_499_10M_one_pass   savgol_filter(x, 499, 3), one pass (s)
 #include <chrono>
@@ -15,6 +18,7 @@
 #include "app/records.hpp"
 #include "bench/bench.hpp"
 #include "bench/bench_spectrum.hpp"
+#include "display/display_commands.hpp"
 #include "processing/smooth.hpp"
 
 namespace tarno::bench {
@@ -54,6 +58,18 @@ static std::vector<Figure> baseline_499_10M() {
     return {{"baseline_499_10M", seconds, "s"}, {"smooth_gmacs", macs / seconds / 1e9, "GMAC/s"}};
 }
 
+static std::vector<Figure> baseline_cutoff_249_10M() {
+    prepare_smoothing();
+    start_bench_display();
+    double seconds = best_of(BASELINE_REPEATS, [] {
+        for (int32_t i = 1; i <= MAX_POINTS; ++i) spectrum.intensity[i] = spectrum.original_intensity[i];
+        headless::type_line("-249");
+        headless::press_keys("\r\r\r");    // upper cutoff, lower cutoff, the closing ENTER
+        headless::run([] { run_baseline_procedure(); });
+    });
+    return {{"baseline_cutoff_249_10M", seconds, "s"}};
+}
+
 // savgol_filter on 10M random doubles, best of `repeats`, timed inside Python.
 static std::vector<Figure> scipy_savgol(const char* name, int window, int repeats) {
     const std::string python = "/usr/bin/python3";
@@ -87,6 +103,7 @@ static std::vector<Figure> scipy_savgol_499_10M_one_pass() {
 TARNO_BENCH(smooth_25_10M);
 TARNO_BENCH(scipy_savgol_25_10M);
 TARNO_BENCH(baseline_499_10M);
+TARNO_BENCH(baseline_cutoff_249_10M);
 TARNO_BENCH(scipy_savgol_499_10M_one_pass);
 
 }  // namespace tarno::bench

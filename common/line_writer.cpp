@@ -125,7 +125,7 @@ static void run_worker(Job& job) {
 }
 
 // Writes the chunks in order as they become ready; false after a failed write.
-static bool write_chunks(Job& job, StagedFile& out) {
+static bool write_chunks(Job& job, StagedFile& out, const WrittenItems& progress) {
     const int64_t slot_count = static_cast<int64_t>(job.slots.size());
     BackgroundSync sync(fileno(out.stream()));
     size_t unsynced_bytes = 0;
@@ -144,6 +144,7 @@ static bool write_chunks(Job& job, StagedFile& out) {
         }
         job.slot_free.notify_all();
         if (!ok) return false;
+        if (progress) progress(std::min((chunk + 1) * LINE_CHUNK_ITEMS, job.item_count), job.item_count);
         if (unsynced_bytes >= BACKGROUND_SYNC_BYTES && !sync.busy()) {
             std::fflush(out.stream());
             sync.request();
@@ -155,7 +156,8 @@ static bool write_chunks(Job& job, StagedFile& out) {
 
 // Writes the lines of every item in order: one chunk straight away, more on
 // worker threads.
-bool write_lines_in_order(StagedFile& out, int64_t item_count, const ChunkFormatter& format) {
+bool write_lines_in_order(StagedFile& out, int64_t item_count, const ChunkFormatter& format,
+                          const WrittenItems& progress) {
     if (!out.is_open()) return false;
     if (item_count <= 0) return !out.failed();
     if (item_count <= LINE_CHUNK_ITEMS) {
@@ -168,7 +170,7 @@ bool write_lines_in_order(StagedFile& out, int64_t item_count, const ChunkFormat
     std::vector<std::thread> threads;
     threads.reserve(static_cast<size_t>(workers));
     for (int w = 0; w < workers; ++w) threads.emplace_back([&job] { run_worker(job); });
-    const bool ok = write_chunks(job, out);
+    const bool ok = write_chunks(job, out, progress);
     for (std::thread& thread : threads) thread.join();
     return ok;
 }

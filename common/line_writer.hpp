@@ -33,8 +33,13 @@ constexpr int64_t LINE_CHUNK_ITEMS = 1 << 15;   // items formatted in one piece
 // Appends the lines of items first .. first + count - 1 (0-based) to `text`.
 using ChunkFormatter = std::function<void(int64_t first, int64_t count, std::string& text)>;
 
+// Told on the calling thread, after each chunk written, how many items are in the file.
+using WrittenItems = std::function<void(int64_t written, int64_t item_count)>;
+
 // Writes the lines of items 0 .. item_count - 1 to `out`, in order. Returns
 // false when a write failed (out.commit() then reports why); stops early then.
-bool write_lines_in_order(StagedFile& out, int64_t item_count, const ChunkFormatter& format);
+// `progress` (may be empty) hears of every chunk when there are several.
+bool write_lines_in_order(StagedFile& out, int64_t item_count, const ChunkFormatter& format,
+                          const WrittenItems& progress = {});
 
 }  // namespace tarno

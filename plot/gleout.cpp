@@ -41,6 +41,7 @@
 #include "display/display_state.hpp"    // the display's interpolated points
 #include "input/keyboard.hpp"           // INKEY for the closing ENTER
 #include "plot/plot_output.hpp"
+#include "window/progress_note.hpp"     // the share of the data file written
 #include "window/window.hpp"            // console
 
 namespace tarno {
@@ -56,6 +57,7 @@ static constexpr double SMALLEST_SCALING = 0.001;      // plot scaling must lie 
 static const double SMALLEST_MARKER_SPACING = static_cast<double>(0.001f);
 static constexpr int SELECTION_COLUMNS = 2;            // the menu answer is read from its first 2 characters
 static constexpr int Y_LIMIT_COLUMNS = 15;             // each Y-limit is read from a field of 15 characters
+static constexpr int PROGRESS_COLUMN = 15;             // the share of the data file written, under "Data written to"
 
 // The plot's intensity limits, for one call.
 struct YLimits {
@@ -277,7 +279,12 @@ static void write_plot_files(double low, double high, YLimits y, int32_t expansi
     console_write(" ");
     console_write("");
     say_with_name(std::string(14, ' ') + "Data written to ", shown_file_name(base + ".dat"));
-    std::optional<PlotFileFailure> failure = write_plot_data(base + ".dat", name, low, high, y.lower, y.upper);
+    std::optional<PlotFileFailure> failure;
+    {
+        ProgressNote note(text_row(), PROGRESS_COLUMN);     // gone before the scripts are announced
+        failure = write_plot_data(base + ".dat", name, low, high, y.lower, y.upper,
+                                  [&](int64_t written, int64_t total) { note.show_share("Writing", written, total); });
+    }
     if (!failure && expansion > 1) {
         const DisplayState& d = display;
         const size_t count = static_cast<size_t>(std::clamp(interp_count, 0, INTERP_CAPACITY));

@@ -51,9 +51,11 @@ int32_t base_name_length(std::string_view spectrum_name) {
 }
 
 // Writes the data file of the plotted range: every point from the first at or
-// above `low` up to the first point above `high`.
+// above `low` up to the first point above `high`; `progress` hears how many
+// of them are written as the file grows.
 std::optional<PlotFileFailure> write_plot_data(const std::string& data_name, std::string_view spectrum_name,
-                                               double low, double high, int32_t y_lower, int32_t y_upper) {
+                                               double low, double high, int32_t y_lower, int32_t y_upper,
+                                               const WrittenItems& progress) {
     const SpectrumRecord& s = spectrum;
     StagedFile out(data_name, StagedFile::Mode::replace);
     if (!out.is_open()) return PlotFileFailure{data_name, out.reason()};
@@ -70,7 +72,7 @@ std::optional<PlotFileFailure> write_plot_data(const std::string& data_name, std
             if (s.frequency[i] < low) continue;
             append_point(text, s.frequency[i], normalised(s.intensity[i]));
         }
-    });
+    }, progress);
     if (!out.commit()) return PlotFileFailure{data_name, out.reason()};
     return std::nullopt;
 }

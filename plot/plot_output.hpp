@@ -28,6 +28,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/line_writer.hpp"   // WrittenItems
 #include "window/window.hpp"   // CalendarDate, ClockTime
 
 namespace tarno {
@@ -78,7 +79,8 @@ std::string shown_file_name(const std::string& name);        // as the console s
 std::string page_header(std::string_view spectrum_name, CalendarDate date, ClockTime time); // the page's comment head and settings
 bool strip_reaches(double strip_end, double upper_limit);    // the strips cover the range up to upper_limit
 std::optional<PlotFileFailure> write_plot_data(const std::string& data_name, std::string_view spectrum_name,
-                                               double low, double high, int32_t y_lower, int32_t y_upper);
+                                               double low, double high, int32_t y_lower, int32_t y_upper,
+                                               const WrittenItems& progress = {}); // progress: points written so far
 std::optional<PlotFileFailure> write_interpolated_data(const std::string& data_name, std::string_view spectrum_name,
                                                        std::span<const double> freq, std::span<const int32_t> value,
                                                        int32_t y_lower, int32_t y_upper);

@@ -41,6 +41,7 @@
 #include "common/line_writer.hpp"   // the points' lines, formatted in parallel, written in order
 #include "common/utf8.hpp"          // output names are cut by characters
 #include "input/keyboard.hpp"       // wait_for_enter
+#include "window/progress_note.hpp" // the share written, shown while the lines go out
 #include "window/window.hpp"        // console
 
 namespace tarno {
@@ -50,6 +51,7 @@ static constexpr size_t OUTPUT_NAME_LENGTH = 20;   // characters kept of a typed
 static constexpr size_t SHOWN_NAME_LENGTH = 70;    // characters of the spectrum's path shown and written to ASCII files
 static constexpr float TWO_BYTE_SPAN = 64000.0f;   // widest span of stored binary values (-32000..32000)
 static constexpr int32_t BINARY_CHUNK_POINTS = 65536; // intensities converted per write
+static constexpr int PROGRESS_COLUMN = 6;          // the progress note under the last answer, indented as the dialogue
 
 namespace {
 enum OutputType : int16_t {
@@ -197,6 +199,17 @@ static IntensityRange scan_intensity_range() {
     return range;
 }
 
+// Puts the file in place, or gives it up after `failure` (what went wrong
+// while writing, "" when nothing did). Returns the reason it is not in place
+// ("" when it is).
+static std::string complete_output(StagedFile& out, const std::string& failure) {
+    if (!failure.empty()) {
+        out.abandon();   // a partial file must not fill the disk while the user reads the report
+        return failure;
+    }
+    return out.commit() ? std::string() : out.reason();
+}
+
 // [SECTION] Binary output -----------------------------------------------------
 
 // Returns `scale` reduced, if need be, so that the stored values span at most
@@ -249,7 +262,7 @@ static int16_t stored_value(int32_t intensity, int32_t mid, float scale) {
 }
 
 // Asks for the scaling and writes the binary file: header, counts,
-// intensities, frequencies. Returns what failed ("" when all was written).
+// intensities, frequencies. Returns what failed ("" when the file is in place).
 static std::string write_binary_part(StagedFile& out, IntensityRange range) {
     static int16_t chunk[BINARY_CHUNK_POINTS];   // converted intensities on their way to the file
     const SpectrumRecord& s = spectrum;
@@ -263,7 +276,7 @@ static std::string write_binary_part(StagedFile& out, IntensityRange range) {
         status = write_intensity_block(out.stream(), std::span<const int16_t>(chunk, static_cast<size_t>(count)));
     }
     if (status) status = write_frequency_block(out.stream(), s.freq_first, s.freq_last, s.freq_step);
-    return status ? std::string() : status.message;
+    return complete_output(out, status ? std::string() : status.message);
 }
 
 // [SECTION] ASCII output ------------------------------------------------------
@@ -304,8 +317,9 @@ static float ascii_value(int32_t intensity, int32_t min, AsciiMapping map) {
     return static_cast<float>(static_cast<double>(static_cast<int64_t>(intensity) - min) * map.scale + map.lower);
 }
 
-// Writes the comment lines, asks for the limits and writes one line per point.
-// Returns what failed ("" when all was written).
+// Writes the comment lines, asks for the limits and writes one line per point,
+// showing the share written meanwhile. Returns what failed ("" when the file
+// is in place).
 static std::string write_ascii_part(StagedFile& out, std::string_view source) {
     const SpectrumRecord& s = spectrum;
     out.write("!\n");
@@ -323,7 +337,8 @@ static std::string write_ascii_part(StagedFile& out, std::string_view source) {
         const int64_t end = std::min<int64_t>(first + LINE_CHUNK_ITEMS, s.point_count);
         for (int64_t k = first; k < end; ++k) f += s.freq_step;
     }
-    write_lines_in_order(out, s.point_count, [&](int64_t first, int64_t count, std::string& text) {
+    ProgressNote note(text_row(), PROGRESS_COLUMN);
+    auto format = [&](int64_t first, int64_t count, std::string& text) {
         double freq = chunk_start_freq[static_cast<size_t>(first / LINE_CHUNK_ITEMS)];
         for (int64_t k = first; k < first + count; ++k) {
             freq += s.freq_step;
@@ -332,18 +347,17 @@ static std::string write_ascii_part(StagedFile& out, std::string_view source) {
             append_fixed_or_wider(text, y, 20, 8);
             text += '\n';
         }
-    });
-    return std::string();   // a failed write is reported by commit()
+    };
+    write_lines_in_order(out, s.point_count, format,
+                         [&](int64_t written, int64_t total) { note.show_share("Writing", written, total); });
+    return complete_output(out, std::string());   // a failed write is reported by commit()
 }
 
 // [SECTION] SAVESP ------------------------------------------------------------
 
-// Completes the file and tells the user where it went, or why it did not:
-// `failure` is what went wrong while writing ("" when nothing did).
-static void finish_output(StagedFile& out, const std::string& failure) {
-    std::string reason = failure;
-    if (!reason.empty()) out.abandon();   // a partial file must not fill the disk while the user reads this
-    if (reason.empty() && !out.commit()) reason = out.reason();
+// Tells the user where the file went, or why it did not: `reason` is what
+// went wrong ("" when nothing did).
+static void report_output(const StagedFile& out, const std::string& reason) {
     if (reason.empty()) {
         say(" ");
         say("");
@@ -376,9 +390,9 @@ void SAVESP() {
     save.output_type = ask_output_type();
     std::optional<StagedFile> out = open_output(directory);
     if (!out) return;
-    std::string failure = save.output_type == OutputType_Binary ? write_binary_part(*out, scan_intensity_range())
-                                                                : write_ascii_part(*out, source);
-    finish_output(*out, failure);
+    std::string reason = save.output_type == OutputType_Binary ? write_binary_part(*out, scan_intensity_range())
+                                                               : write_ascii_part(*out, source);
+    report_output(*out, reason);
 }
 
 }  // namespace tarno

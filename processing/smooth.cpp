@@ -17,6 +17,7 @@
 #include "app/records.hpp"                  // the spectrum and its two work buffers
 #include "common/fields.hpp"                // the answer's integer field
 #include "processing/smooth_filter.hpp"     // weights and passes
+#include "window/progress_note.hpp"         // the pass under way where no pass line is written
 #include "window/window.hpp"                // console
 
 namespace tarno {
@@ -25,6 +26,11 @@ namespace tarno {
 constexpr int MIN_INTERVAL = 5;             // shortest accepted window (points)
 constexpr int MAX_INTERVAL_ANSWER = 500;    // answers above this are refused
 constexpr int ANSWER_COLUMNS = 5;           // the answer is read from its first 5 characters
+constexpr int PASS_LINE_INDENT = 21;        // blanks before the text of a pass line
+// Mode 3 runs under the cutoff screen of the display, whose first row holds
+// the cutoff and its keys up to column 63; the pass under way is noted after that.
+constexpr int FINAL_NOTE_ROW = 1;
+constexpr int FINAL_NOTE_COLUMN = 66;
 
 enum SmoothMode : int32_t {
     SmoothMode_Left = 0,        // the user left the prompt: nothing changed
@@ -90,9 +96,14 @@ static void write_work_title(int32_t mode) {
     console_write("");
 }
 
+// The pass under way: the text of a pass line, and of the note where none is written.
+static std::string pass_text(int pass) {
+    return "Smooth  " + std::to_string(pass);
+}
+
 // Written as each baseline pass starts.
 static void write_pass_line(int pass) {
-    console_write(std::string(20, ' ') + " Smooth  " + std::to_string(pass));
+    console_write(std::string(PASS_LINE_INDENT, ' ') + pass_text(pass));
 }
 
 // [SECTION] The interval answer --------------------------------------------------------------
@@ -129,10 +140,11 @@ void smooth_once(std::span<int32_t> intensity, std::span<int32_t> source, int n)
 }
 
 void compute_preliminary_baseline(std::span<const int32_t> intensity, std::span<int32_t> source,
-                                  std::span<int32_t> preliminary, int n) {
+                                  std::span<int32_t> preliminary, int n, const BeforePass& before_pass) {
     std::span<const float> weights = window_weights(n);
     std::copy(intensity.begin(), intensity.end(), source.begin());
     for (int pass = 1; pass <= BASELINE_PASSES; ++pass) {
+        if (before_pass) before_pass(pass);
         if (pass > 1) std::copy(preliminary.begin(), preliminary.end(), source.begin());
         smooth_pass(source, weights, preliminary);
     }
@@ -147,10 +159,10 @@ static void clamp_into_band(std::span<const int32_t> intensity, const CutoffBand
     }
 }
 
-void subtract_baseline(const BaselineArrays& a, int n, const CutoffBand* band, void (*before_pass)(int pass)) {
+void subtract_baseline(const BaselineArrays& a, int n, const CutoffBand* band, const BeforePass& before_pass) {
     std::span<const float> weights = window_weights(n);
     for (int pass = 1; pass <= BASELINE_PASSES; ++pass) {
-        if (before_pass != nullptr) before_pass(pass);
+        if (before_pass) before_pass(pass);
         if (pass == 1 && band != nullptr) {
             clamp_into_band(a.intensity, *band, a.source);
         } else {
@@ -183,7 +195,9 @@ void SMOOTH(int32_t& mode, int32_t& lower_cutoff, int32_t& upper_cutoff, int32_t
     if (mode == SmoothMode_Final) {
         int n = interval;
         CutoffBand band{points_of(s.preliminary_baseline), lower_cutoff, upper_cutoff};
-        subtract_baseline(spectrum_baseline_arrays(), n, smoothing.cutoff_flag == 1 ? &band : nullptr, nullptr);
+        ProgressNote note(FINAL_NOTE_ROW, FINAL_NOTE_COLUMN);
+        subtract_baseline(spectrum_baseline_arrays(), n, smoothing.cutoff_flag == 1 ? &band : nullptr,
+                          [&note](int pass) { note.show(pass_text(pass)); });
         return;
     }
     if (mode == SmoothMode_Smooth) write_smoothing_header();
@@ -201,8 +215,10 @@ void SMOOTH(int32_t& mode, int32_t& lower_cutoff, int32_t& upper_cutoff, int32_t
         lower_cutoff = -1;
         upper_cutoff = -1;
         int n = std::min(2 * interval + 1, MAX_SMOOTH_WINDOW);
+        ProgressNote note(text_row(), PASS_LINE_INDENT + 1);   // where a pass line would start, on the empty row
         compute_preliminary_baseline(points_of(s.intensity), points_of(s.smoothing_source),
-                                     points_of(s.preliminary_baseline), n);
+                                     points_of(s.preliminary_baseline), n,
+                                     [&note](int pass) { note.show(pass_text(pass)); });
         return;
     }
     write_work_title(mode);

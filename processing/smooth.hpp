@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 
 namespace tarno {
@@ -48,13 +49,15 @@ struct BaselineArrays {
 // One n-point pass over `intensity`, through `source` (which keeps the input).
 void smooth_once(std::span<int32_t> intensity, std::span<int32_t> source, int n);
 
+// Called with the pass number 1..5 as each pass of a baseline starts (may be empty).
+using BeforePass = std::function<void(int pass)>;
+
 // Five n-point passes of `intensity` into `preliminary` (source: work buffer).
 void compute_preliminary_baseline(std::span<const int32_t> intensity, std::span<int32_t> source,
-                                  std::span<int32_t> preliminary, int n);
+                                  std::span<int32_t> preliminary, int n, const BeforePass& before_pass);
 
 // Five n-point passes give the baseline, which is subtracted from the original.
-// band: clamp for the first pass, or nullptr. before_pass (may be nullptr) is
-// called with the pass number 1..5 as each pass starts.
-void subtract_baseline(const BaselineArrays& arrays, int n, const CutoffBand* band, void (*before_pass)(int pass));
+// band: clamp for the first pass, or nullptr.
+void subtract_baseline(const BaselineArrays& arrays, int n, const CutoffBand* band, const BeforePass& before_pass);
 
 }  // namespace tarno

@@ -29,6 +29,9 @@ struct Surface {
     bool text_cursor_visible = false;// the blinking cursor is drawn by the presenter, never into pixels
     int text_cursor_x = 0, text_cursor_y = 0;          // top-left of the cursor cell (pixels)
     int text_cursor_width = 10, text_cursor_height = 18;
+    std::string progress_note;       // drawn by the presenter over the pixels, never into them ("" = none)
+    int progress_note_row = 1, progress_note_column = 1;        // its first cell (1-based)
+    int progress_note_text_color = 0, progress_note_background_color = 7;  // palette indices
 };
 // The one surface, created on first use. Inline: drawing reaches it for every
 // line and cell, and an out-of-line call each time cost a tenth of a frame.
@@ -62,6 +65,7 @@ public:
     virtual void focus() = 0;
     virtual void set_exit_behaviour(int behaviour) = 0;
     virtual void set_title(std::string_view title) { (void)title; } // caption ("" = none); optional
+    virtual void progress_shown(int row, int column, std::string_view note) { (void)row, (void)column, (void)note; } // optional (tests record it)
 };
 
 }  // namespace tarno::window_internal

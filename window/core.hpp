@@ -93,6 +93,10 @@ void draw_console_glyph_into_locked(std::vector<uint32_t>& pixels, int pixels_wi
 void set_console_font_locked(const std::string& face, int pixel_size); // pixel_size <= 0: fit the cell
 void reset_fonts_locked();                          // graphics font back to none, faces stay loaded
 
+// Progress note (progress_note.cpp): drawn over a copy of the window's pixels
+// (`frame`, width x height) when one is shown.
+void draw_progress_note_locked(std::vector<uint32_t>& frame, int width, int height);
+
 // Key queue internals (keys.cpp).
 void reset_key_state();                             // empties queue and file arguments, direction keys off
 void reset_file_arguments();

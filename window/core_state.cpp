@@ -84,6 +84,7 @@ void reset_window_state(int width, int height) {
         reset_fonts_locked();
         resize_surface_locked(std::clamp(width, MIN_PIXELS, MAX_PIXELS), std::clamp(height, MIN_PIXELS, MAX_PIXELS), 30, 80);
         surface().text_cursor_visible = false;
+        surface().progress_note.clear();
     }
     reset_key_state();
 }

@@ -1,12 +1,13 @@
 // The headless backend: the window core with no window. A test scripts the
 // keystrokes (all queued at once), the answers of file dialogs and message
 // boxes, runs a piece of the program on its own thread and then reads the
-// screen back: text rows, cell colours, pixels, recorded tones.
+// screen back: text rows, cell colours, pixels, recorded tones and progress notes.
 //
 // The key queue is closed from the start with "script exhausted": once the
 // scripted bytes are used up, the next read_key() (on any thread) ends the
 // program under test instead of waiting forever. A dialog or message box
 // without a scripted answer ends it the same way.
+#include <algorithm>
 #include <deque>
 #include <mutex>
 
@@ -24,6 +25,7 @@ namespace {
 struct Script {
     std::mutex lock;
     std::vector<Tone> tones;
+    std::vector<ShownNote> progress_notes;      // every progress note shown, in order
     std::deque<std::optional<std::string>> dialog_answers;
     std::deque<bool> yes_no_answers;
     std::vector<std::string> captions;
@@ -32,6 +34,17 @@ struct Script {
 };
 }  // namespace
 static Script g_script;
+
+// The characters of the cells a note of `note`'s length covers from (row, column) on.
+static std::string covered_text(int row, int column, std::string_view note) {
+    std::lock_guard guard(surface().lock);
+    const CoreState& c = core();
+    std::string text;
+    const int last = std::min(c.columns, column + static_cast<int>(character_count(note)) - 1);
+    if (row < 1 || row > c.rows) return text;
+    for (int k = std::max(column, 1); k <= last; ++k) text += utf8_encoded(c.cells[size_t(row - 1) * c.columns + (k - 1)].character);
+    return text;
+}
 
 namespace {
 // [SECTION] Backend -------------------------------------------------------------
@@ -67,6 +80,11 @@ public:
         g_script.yes_no_answers.pop_front();
         return yes;
     }
+    void progress_shown(int row, int column, std::string_view note) override {
+        ShownNote shown{row, column, std::string(note), covered_text(row, column, note)};
+        std::lock_guard guard(g_script.lock);
+        g_script.progress_notes.push_back(std::move(shown));
+    }
     void focus() override {}
     void set_exit_behaviour(int behaviour) override {
         std::lock_guard guard(g_script.lock);
@@ -87,6 +105,7 @@ void start(int width, int height) {
     {
         std::lock_guard guard(g_script.lock);
         g_script.tones.clear();
+        g_script.progress_notes.clear();
         g_script.dialog_answers.clear();
         g_script.yes_no_answers.clear();
         g_script.captions.clear();
@@ -197,6 +216,18 @@ bool save_png(const std::string& path) {
 std::vector<Tone> tones() {
     std::lock_guard guard(g_script.lock);
     return g_script.tones;
+}
+
+// Returns the progress notes shown since start(), in order.
+std::vector<ShownNote> progress_notes() {
+    std::lock_guard guard(g_script.lock);
+    return g_script.progress_notes;
+}
+
+// Returns the progress note shown now ("" when none).
+std::string progress_note() {
+    std::lock_guard guard(surface().lock);
+    return surface().progress_note;
 }
 
 // Returns the captions of the file dialogs shown since start().

@@ -29,6 +29,13 @@ struct Tone {
     int duration_ms;
 };
 
+// A progress note as it was shown, and the console text it was drawn over then.
+struct ShownNote {
+    int row, column;        // its first cell
+    std::string text;
+    std::string covered;    // the characters of the cells under it at that moment
+};
+
 struct RunResult {
     bool ended;             // the program called end_program (or the script ran out)
     int status;             // exit status given to end_program
@@ -50,6 +57,8 @@ int cell_background_color(int row, int column);
 Rgb pixel(int x, int y);                            // window pixel (not viewport relative)
 bool save_png(const std::string& path);             // the framebuffer as a PNG file
 std::vector<Tone> tones();                          // tones played since start()
+std::vector<ShownNote> progress_notes();            // progress notes shown since start(), in order (drawn over the picture, not in it)
+std::string progress_note();                        // the progress note shown now ("" when none)
 std::vector<std::string> dialog_captions();         // captions of the select_file() calls since start()
 std::string last_dialog_filter();                   // filter list the last select_file() showed
 

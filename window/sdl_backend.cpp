@@ -35,6 +35,7 @@
 #include "common/utf8.hpp"              // text events are passed on as UTF-8
 #include "window/backend.hpp"           // Surface, key queue, Backend
 #include "window/close_question.hpp"    // asked in the window when the message box fails
+#include "window/core.hpp"              // the progress note drawn over the picture
 #include "window/file_chooser.hpp"      // in-window chooser when no native dialog exists
 #include "window/native_file_dialog.hpp"// zenity / kdialog
 #include "window/sdl_keys.hpp"
@@ -232,6 +233,7 @@ static void present_if_needed(SdlWindow& w) {
             w.frame_height = s.height;
             w.shown_generation = s.generation;
             changed = true;
+            draw_progress_note_locked(w.frame, w.frame_width, w.frame_height);
             if (w.close_question) draw_close_question_locked(w.frame, w.frame_width, w.frame_height);
         }
         cursor_visible = s.text_cursor_visible;

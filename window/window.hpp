@@ -147,6 +147,9 @@ void console_write(std::string_view line);           // writes a line and moves 
 std::string console_read_line();                     // reads one typed line (echo, backspace, ENTER), without the ENTER
 void pause_until_enter();                            // writes a pause line and waits for ENTER
 void set_exit_behaviour(int behaviour);              // 1 ask before closing, 2 close after 20 ms, 3 keep open
+void show_progress_note(int row, int column, std::string_view text); // a note over the cells from (row, column) on, in the current text colours, until hidden;
+                                                     // drawn by the presenter only: the canvas, the grid and the text position stay as they are
+void hide_progress_note();                           // takes the note away
 void delete_menu(int menu, int item);                // no menus here: nothing to remove
 void menu_action(int action);                        // no menus here: nothing to do
 

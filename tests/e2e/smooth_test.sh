@@ -80,6 +80,45 @@ keep "$E2E_TMP/baseline.png" e2e_baseline_cutoff.png
 e2e_type "$E2E_WINDOW" Return
 wait_colour "$E2E_TMP/display2.png" 000080 100000
 
+# B with -499: the pass under way is noted while the preliminary baseline is
+# computed (black on the empty row under the answer, columns 22-30) and while the
+# final one is (light red at the end of the cutoff row, columns 66-74); neither
+# note is left on the screens that follow ---------------------------------------------
+# Counts the pixels of colour $3 in the cells of text row $2, columns 22-30 ($4 = 22)
+# or 66-74 ($4 = 66), of screenshot $1.
+count_note_colour() {
+    convert "$1" -crop "90x18+$((E2E_X + ($4 - 1) * 10))+$((E2E_Y + ($2 - 1) * 18))" +repage -depth 8 txt:- | grep -ci "#$3"
+}
+# Takes screenshots into $1 until `$2 $1` succeeds (the next screen is up);
+# fails when the note at row $3, column $4 in colour $5 was never seen
+# meanwhile, or is still there at the end.
+watch_note() {
+    local i noted=0
+    for i in $(seq 1 $((E2E_TIMEOUT * 4))); do
+        e2e_screenshot "$1"
+        if [ "$(count_note_colour "$1" "$3" "$5" "$4")" -gt 20 ]; then
+            noted=1
+            keep "$1" "e2e_baseline_note_$4.png"
+        fi
+        "$2" "$1" && break
+    done
+    [ "$noted" -eq 1 ] || e2e_fail "no pass noted at row $3, column $4 while the baseline was computed"
+    [ "$(count_note_colour "$1" "$3" "$5" "$4")" -eq 0 ] || e2e_fail "the note at row $3, column $4 stayed on the screen"
+}
+cutoff_row_shown() { [ "$(count_row1_colour "$1" FF0000)" -gt 100 ]; }
+cutoff_row_cleared() { [ "$(count_row1_colour "$1" FF0000)" -eq 0 ]; }
+e2e_type "$E2E_WINDOW" b
+sleep 1
+e2e_type "$E2E_WINDOW" minus 4 9 9 Return
+watch_note "$E2E_TMP/preliminary.png" cutoff_row_shown 16 22 000000
+cutoff_row_shown "$E2E_TMP/preliminary.png" || e2e_fail "no cutoff row after the preliminary baseline"
+e2e_type "$E2E_WINDOW" Return Return
+watch_note "$E2E_TMP/final.png" cutoff_row_cleared 1 66 FF0000
+cutoff_row_cleared "$E2E_TMP/final.png" || e2e_fail "the cutoff row was not cleared after the final baseline"
+wait_colour "$E2E_TMP/baseline2.png" FF0000 300
+e2e_type "$E2E_WINDOW" Return
+wait_colour "$E2E_TMP/display4.png" 000080 100000
+
 # N with 25 points, back to the display -------------------------------------------
 e2e_type "$E2E_WINDOW" n
 sleep 1
