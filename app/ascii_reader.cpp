@@ -61,6 +61,7 @@
 #include "app/startup.hpp"
 #include "common/fields.hpp"
 #include "common/file_handle.hpp"
+#include "window/progress_note.hpp"
 #include "window/window.hpp"
 
 namespace tarno {
@@ -68,8 +69,8 @@ namespace tarno {
 constexpr size_t SCAN_BUFFER = 1 << 20;    // bytes read at a time
 constexpr uint64_t SPLIT_MIN_BYTES = 4 << 20;  // smaller files are parsed on one core
 constexpr int32_t PAIRS_BETWEEN_CHECKS = 1 << 16;  // pairs between looks at the clock (progress, stop)
-constexpr double PROGRESS_AFTER_SECONDS = 0.25;    // the count appears only on a long read
-constexpr int PROGRESS_ROW = 8;                    // the row below the announcement
+constexpr double PROGRESS_AFTER_SECONDS = 0.25;    // the note appears only on a long read
+constexpr int PROGRESS_COLUMN = 6;                 // under the announcement's text
 constexpr size_t MAX_TOKEN = 1000;         // longest number accepted (characters)
 constexpr float Y_START_MIN = 1.0e20f;     // start values of the Y limits
 constexpr float Y_START_MAX = -1.0e20f;
@@ -90,6 +91,9 @@ public:
     enum class Pair { read, skipped, end, cut };
 
     bool read_error() const { return error_; }
+
+    // Bytes of the file passed over so far.
+    uint64_t bytes_done() const { return bytes_read_ - (end_ - position_); }
 
     // Reads line 1 into `comment` (its first 72 characters, blank padded);
     // false when the file is empty or cannot be read.
@@ -141,6 +145,7 @@ private:
             size_t got = room == 0 ? 0 : std::fread(buffer + end_, 1, room, file_);
             end_ += got;
             unread_ -= got;
+            bytes_read_ += got;
             if (got == 0) {
                 at_end_ = true;
                 error_ = std::ferror(file_) != 0;
@@ -244,6 +249,7 @@ private:
     std::FILE* file_;
     std::unique_ptr<char[]> buffer_;
     uint64_t unread_;       // bytes the scanner may still read
+    uint64_t bytes_read_ = 0;
     size_t position_ = 0;
     size_t end_ = 0;
     bool at_end_ = false;
@@ -351,24 +357,28 @@ struct PairArrays {
     int32_t capacity;
 };
 
-// Shows, on a read that takes long, how many pairs are in; the report that
-// ends the read clears the screen.
+// Shows, on a read that takes long, the share of the file read so far, on
+// the row under the announcement; gone when the read ends.
 class ReadProgress {
 public:
-    void update(int64_t pairs) {
-        if (std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count() < PROGRESS_AFTER_SECONDS)
+    explicit ReadProgress(uint64_t file_bytes) : file_bytes_(file_bytes) {}
+
+    void update(uint64_t bytes_done) {
+        if (file_bytes_ == 0 ||
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count() < PROGRESS_AFTER_SECONDS)
             return;
-        set_text_position(PROGRESS_ROW, 1);
-        write_text(format_count(pairs, 15) + " pairs read");
+        note_.show_share("Reading", int64_t(bytes_done), int64_t(file_bytes_));
     }
 
 private:
+    uint64_t file_bytes_;   // 0 when unknown: no note
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    ProgressNote note_{text_row(), PROGRESS_COLUMN};
 };
 }  // namespace
 
 // Reads pairs into `out` until the input ends or `out` is full. Every
-// PAIRS_BETWEEN_CHECKS pairs `check(count)` is asked whether to go on.
+// PAIRS_BETWEEN_CHECKS pairs `check()` is asked whether to go on.
 template <typename Check>
 static PairsRead read_pairs(PairScanner& scanner, PairArrays out, Check&& check) {
     PairsRead pairs;
@@ -386,7 +396,7 @@ static PairsRead read_pairs(PairScanner& scanner, PairArrays out, Check&& check)
         ++pairs.count;
         pairs.y_min = std::min(pairs.y_min, y);
         pairs.y_max = std::max(pairs.y_max, y);
-        if (pairs.count % PAIRS_BETWEEN_CHECKS == 0 && !check(pairs.count)) break;
+        if (pairs.count % PAIRS_BETWEEN_CHECKS == 0 && !check()) break;
     }
     pairs.read_error = scanner.read_error();
     return pairs;
@@ -428,13 +438,10 @@ struct SecondPart {
 };
 }  // namespace
 
-// The second part from the first line start at or after byte `split_from`;
-// none when there is no such line, or the file's size is unknown.
-static std::optional<SecondPart> open_second_part(const std::string& path, uint64_t split_from) {
+// The second part of a file of `size` bytes, from the first line start at or
+// after byte `split_from`; none when there is no such line.
+static std::optional<SecondPart> open_second_part(const std::string& path, uint64_t split_from, uint64_t size) {
     if (split_from == NO_SPLIT) return std::nullopt;
-    std::error_code error;
-    uint64_t size = std::filesystem::file_size(path, error);
-    if (error) return std::nullopt;
     SecondPart part{FileHandle(std::fopen(path.c_str(), "rb")), 0, 0};
     if (!part.file) return std::nullopt;
     part.start = line_start_from(part.file.get(), split_from);
@@ -453,7 +460,7 @@ static std::optional<PairsRead> read_two_parts(PairScanner& first, SecondPart& s
     std::unique_ptr<double[]> second_frequency;
     std::unique_ptr<int32_t[]> second_y;
     std::optional<PairScanner> scanner;
-    std::atomic<int32_t> second_count{0};
+    std::atomic<uint64_t> second_bytes_done{0};
     std::atomic<bool> stop{false};
     PairsRead second;
     std::thread worker;
@@ -462,16 +469,16 @@ static std::optional<PairsRead> read_two_parts(PairScanner& first, SecondPart& s
         second_y = std::make_unique_for_overwrite<int32_t[]>(static_cast<size_t>(capacity));
         scanner.emplace(second_part.file.get(), NO_SPLIT);
         worker = std::thread([&] {
-            second = read_pairs(*scanner, {second_frequency.get(), second_y.get(), capacity}, [&](int32_t count) {
-                second_count.store(count, std::memory_order_relaxed);
+            second = read_pairs(*scanner, {second_frequency.get(), second_y.get(), capacity}, [&] {
+                second_bytes_done.store(scanner->bytes_done(), std::memory_order_relaxed);
                 return !stop.load(std::memory_order_relaxed);
             });
         });
     } catch (const std::exception&) {
         return std::nullopt;
     }
-    PairsRead pairs = read_pairs(first, record_arrays(), [&](int32_t count) {
-        progress.update(int64_t(count) + second_count.load(std::memory_order_relaxed));
+    PairsRead pairs = read_pairs(first, record_arrays(), [&] {
+        progress.update(first.bytes_done() + second_bytes_done.load(std::memory_order_relaxed));
         return true;
     });
     const bool first_decides = pairs.read_error || pairs.cut || pairs.count == MAX_POINTS;
@@ -503,8 +510,10 @@ static std::optional<PairsRead> read_two_parts(PairScanner& first, SecondPart& s
 // cores when the file can be cut at a line start from byte `split_from`;
 // false when the comment cannot be read.
 static bool read_comment_and_pairs(std::FILE* file, const std::string& path, uint64_t split_from, PairsRead& pairs) {
-    ReadProgress progress;
-    if (std::optional<SecondPart> second = open_second_part(path, split_from)) {
+    std::error_code error;
+    const uint64_t size = std::filesystem::file_size(path, error);
+    ReadProgress progress(error ? 0 : size);
+    if (std::optional<SecondPart> second = open_second_part(path, error ? NO_SPLIT : split_from, size)) {
         PairScanner first(file, second->start);
         if (!first.read_comment(header.comment)) return false;
         if (std::optional<PairsRead> joined = read_two_parts(first, *second, progress)) {
@@ -515,8 +524,8 @@ static bool read_comment_and_pairs(std::FILE* file, const std::string& path, uin
     }
     PairScanner scanner(file, NO_SPLIT);
     if (!scanner.read_comment(header.comment)) return false;
-    pairs = read_pairs(scanner, record_arrays(), [&](int32_t count) {
-        progress.update(count);
+    pairs = read_pairs(scanner, record_arrays(), [&] {
+        progress.update(scanner.bytes_done());
         return true;
     });
     return true;
