@@ -72,6 +72,7 @@ constexpr int32_t PAIRS_BETWEEN_CHECKS = 1 << 16;  // pairs between looks at the
 constexpr double PROGRESS_AFTER_SECONDS = 0.25;    // the note appears only on a long read
 constexpr int PROGRESS_COLUMN = 6;                 // under the announcement's text
 constexpr size_t MAX_TOKEN = 1000;         // longest number accepted (characters)
+constexpr size_t MIN_SCAN_BUFFER = 2 * (MAX_TOKEN + 1);  // the buffer of a small file
 constexpr float Y_START_MIN = 1.0e20f;     // start values of the Y limits
 constexpr float Y_START_MAX = -1.0e20f;
 
@@ -83,9 +84,13 @@ namespace {
 // buffer unless the file ends sooner.
 class PairScanner {
 public:
-    // Reads `file` from its position up to `limit` bytes (or its end).
-    PairScanner(std::FILE* file, uint64_t limit)
-        : file_(file), buffer_(std::make_unique_for_overwrite<char[]>(SCAN_BUFFER)), unread_(limit) {}
+    // Reads `file` from its position up to `limit` bytes (or its end), of
+    // which about `expected` are there (the buffer is no larger than needed).
+    PairScanner(std::FILE* file, uint64_t limit, uint64_t expected)
+        : file_(file),
+          buffer_size_(static_cast<size_t>(std::clamp<uint64_t>(expected + 1, MIN_SCAN_BUFFER, SCAN_BUFFER))),
+          buffer_(std::make_unique_for_overwrite<char[]>(buffer_size_)),
+          unread_(limit) {}
 
     // end: nothing more; cut: the input ended after a pair's first number.
     enum class Pair { read, skipped, end, cut };
@@ -141,7 +146,7 @@ private:
         end_ -= position_;
         position_ = 0;
         while (end_ < wanted && !at_end_) {
-            size_t room = static_cast<size_t>(std::min<uint64_t>(SCAN_BUFFER - end_, unread_));
+            size_t room = static_cast<size_t>(std::min<uint64_t>(buffer_size_ - end_, unread_));
             size_t got = room == 0 ? 0 : std::fread(buffer + end_, 1, room, file_);
             end_ += got;
             unread_ -= got;
@@ -247,6 +252,7 @@ private:
     static bool fits_single(double value) { return std::isfinite(static_cast<float>(value)); }
 
     std::FILE* file_;
+    size_t buffer_size_;
     std::unique_ptr<char[]> buffer_;
     uint64_t unread_;       // bytes the scanner may still read
     uint64_t bytes_read_ = 0;
@@ -467,7 +473,7 @@ static std::optional<PairsRead> read_two_parts(PairScanner& first, SecondPart& s
     try {                                   // without memory or a thread: one pass does it all
         second_frequency = std::make_unique_for_overwrite<double[]>(static_cast<size_t>(capacity));
         second_y = std::make_unique_for_overwrite<int32_t[]>(static_cast<size_t>(capacity));
-        scanner.emplace(second_part.file.get(), NO_SPLIT);
+        scanner.emplace(second_part.file.get(), NO_SPLIT, second_part.bytes);
         worker = std::thread([&] {
             second = read_pairs(*scanner, {second_frequency.get(), second_y.get(), capacity}, [&] {
                 second_bytes_done.store(scanner->bytes_done(), std::memory_order_relaxed);
@@ -514,7 +520,7 @@ static bool read_comment_and_pairs(std::FILE* file, const std::string& path, uin
     const uint64_t size = std::filesystem::file_size(path, error);
     ReadProgress progress(error ? 0 : size);
     if (std::optional<SecondPart> second = open_second_part(path, error ? NO_SPLIT : split_from, size)) {
-        PairScanner first(file, second->start);
+        PairScanner first(file, second->start, second->start);
         if (!first.read_comment(header.comment)) return false;
         if (std::optional<PairsRead> joined = read_two_parts(first, *second, progress)) {
             pairs = *joined;
@@ -522,7 +528,7 @@ static bool read_comment_and_pairs(std::FILE* file, const std::string& path, uin
         }
         std::rewind(file);                                  // the parts do not join: once more in one pass
     }
-    PairScanner scanner(file, NO_SPLIT);
+    PairScanner scanner(file, NO_SPLIT, error ? SCAN_BUFFER : size);
     if (!scanner.read_comment(header.comment)) return false;
     pairs = read_pairs(scanner, record_arrays(), [&] {
         progress.update(scanner.bytes_done());
