@@ -67,6 +67,7 @@
 namespace tarno {
 
 constexpr size_t SCAN_BUFFER = 1 << 20;    // bytes read at a time
+constexpr size_t CACHE_LINE = 64;
 constexpr uint64_t SPLIT_MIN_BYTES = 4 << 20;  // smaller files are parsed on one core
 constexpr int32_t PAIRS_BETWEEN_CHECKS = 1 << 16;  // pairs between looks at the clock (progress, stop)
 constexpr double PROGRESS_AFTER_SECONDS = 0.25;    // the note appears only on a long read
@@ -81,8 +82,10 @@ constexpr float Y_START_MAX = -1.0e20f;
 namespace {
 // Streams a text file through a fixed buffer. A number is always parsed in
 // place: before a token starts, at least MAX_TOKEN + 1 bytes are in the
-// buffer unless the file ends sooner.
-class PairScanner {
+// buffer unless the file ends sooner. Two scanners run on two cores at once:
+// each has cache lines of its own, or their position updates would keep
+// taking the line from each other.
+class alignas(CACHE_LINE) PairScanner {
 public:
     // Reads `file` from its position up to `limit` bytes (or its end), of
     // which about `expected` are there (the buffer is no larger than needed).
