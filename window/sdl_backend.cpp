@@ -551,6 +551,16 @@ static void close_window(SdlWindow& w) {
     SDL_Quit();
 }
 
+// The hints SDL starts with. SDL_Quit forgets every hint, so they are given
+// again before each start: without the first, a start after a refused attempt
+// would let SDL turn SIGTERM and Ctrl+C into a close request (the program then
+// asks instead of ending, and its temporary files stay).
+static void set_sdl_hints() {
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");          // Ctrl+C and SIGTERM end the process as usual
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");   // the close button alone, not a second SDL_QUIT
+    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");                // the loop paces itself
+}
+
 // Starts SDL's video on a driver that shows a window. SDL falls back to drivers
 // that show nothing when the display does not answer; those are taken only when
 // asked for by name. A display server that is busy starting or loaded may
@@ -559,6 +569,7 @@ static bool start_video() {
     const char* wanted = std::getenv("SDL_VIDEODRIVER");
     constexpr int ATTEMPTS = 5;
     for (int attempt = 1; attempt <= ATTEMPTS; ++attempt) {
+        set_sdl_hints();
         if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
             if (attempt == ATTEMPTS) {
                 std::fprintf(stderr, "tarno: cannot start the window system: %s\n", SDL_GetError());
@@ -590,9 +601,6 @@ int run_in_window(const std::function<void()>& program, std::vector<std::string>
                              "Start TARNO from a desktop session, or under Xvfb for tests.\n");
         return 1;
     }
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");          // Ctrl+C in the terminal ends the process as usual
-    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");   // the close button alone, not a second SDL_QUIT
-    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");                // the loop paces itself
     if (!start_video()) return 1;
     w.wake_event = SDL_RegisterEvents(1);
     reset_window_state(800, 540);

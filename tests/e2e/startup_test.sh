@@ -2,7 +2,9 @@
 # The real tarno under Xvfb, started with a spectrum file: the title screen
 # (bands and title colours), ENTER reads the file (its comment box appears),
 # the display is left with ENTER and Y, and the closing menu's -1 ends the
-# process with status 0.
+# process with status 0. Then a display that answers only after the program
+# started (its first attempts are refused and retried): SIGTERM still ends
+# the program at once, as it does in a terminal.
 set -u
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
@@ -82,4 +84,25 @@ sleep 1
 e2e_type "$E2E_WINDOW" minus 1 Return
 e2e_wait_exit "$tarno_pid" 30
 [ "$E2E_STATUS" -eq 0 ] || e2e_fail "tarno ended with status $E2E_STATUS after -1, expected 0"
+
+# A display that answers late ------------------------------------------------------
+late=""
+for n in $(seq 190 289); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { late=$n; break; }
+done
+[ -n "$late" ] || e2e_fail "no free display number for the late display"
+e2e_launch env DISPLAY=":$late" "$TARNO" "$spectrum"
+late_pid=$E2E_LAST_PID
+sleep 0.5
+Xvfb ":$late" -screen 0 1024x768x24 -nolisten tcp >"$E2E_TMP/xvfb_late.log" 2>&1 &
+E2E_PIDS+=("$!")
+for i in $(seq 1 $((E2E_TIMEOUT * 10))); do
+    DISPLAY=":$late" xdotool search --onlyvisible --name '^TARNO$' >/dev/null 2>&1 && break
+    kill -0 "$late_pid" 2>/dev/null || e2e_fail "tarno gave up on the late display: $(cat "$E2E_TMP/program.err")"
+    sleep 0.1
+done
+sleep 1
+kill -TERM "$late_pid"
+e2e_wait_exit "$late_pid" 10
+[ "$E2E_STATUS" -eq 143 ] || e2e_fail "SIGTERM on the late display: status $E2E_STATUS, expected 143 (ended by the signal)"
 echo "ok"
