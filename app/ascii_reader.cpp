@@ -47,10 +47,9 @@
 #include <cstdio>
 #include <cstring>      // memchr, memmove, memcpy
 #include <filesystem>
-#include <limits>
 #include <memory>
 #include <optional>
-#include <stdexcept>
+#include <exception>
 #include <string>
 #include <thread>
 

@@ -91,9 +91,7 @@ void blend_pixel_locked(int x, int y, int coverage) {
         pixel = colour;
         return;
     }
-    Rgb under = unpack_rgb(pixel), over = unpack_rgb(colour);
-    auto mix = [coverage](int a, int b) { return uint8_t((a * (255 - coverage) + b * coverage + 127) / 255); };
-    pixel = pack_rgb({mix(under.r, over.r), mix(under.g, over.g), mix(under.b, over.b)});
+    pixel = blend_rgb(pixel, colour, coverage);
 }
 
 // Fills a window-pixel rectangle (inclusive) in the graphics colour and write mode, clipped to the viewport.

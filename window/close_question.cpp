@@ -25,16 +25,8 @@ constexpr int BOX_ROWS = 6;
 // Writes `text` into one row of cells of the box, blank padded to its width.
 static void draw_box_row(std::vector<uint32_t>& frame, int width, int height, int row, std::string_view text,
                          int text_color, int background_color) {
-    const CoreState& c = core();
-    const uint32_t fg = pack_rgb(palette_rgb(text_color)), bg = pack_rgb(palette_rgb(background_color));
-    const std::string cells = padded_characters(text, BOX_WIDTH);
-    int column = BOX_COLUMN;
-    for (size_t pos = 0; pos < cells.size(); ++column) {
-        DecodedCharacter ch = decode_character(cells, pos);
-        pos += ch.length;
-        draw_console_glyph_into_locked(frame, width, height, ch.code, (column - 1) * c.cell_width,
-                                       (row - 1) * c.cell_height, c.cell_width, c.cell_height, fg, bg);
-    }
+    draw_text_cells_into_locked(frame, width, height, row, BOX_COLUMN, padded_characters(text, BOX_WIDTH), text_color,
+                                background_color);
 }
 
 void draw_close_question_locked(std::vector<uint32_t>& frame, int width, int height) {

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "window/backend.hpp"
@@ -74,6 +75,13 @@ inline CoreState& core() {
 // [SECTION] Helpers shared by the core files
 inline uint32_t pack_rgb(Rgb c) { return (uint32_t(c.r) << 16) | (uint32_t(c.g) << 8) | c.b; }
 inline Rgb unpack_rgb(uint32_t p) { return {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)}; }
+// `over` laid on `under` with coverage 0..255: each channel the nearest value of
+// (under·(255 − coverage) + over·coverage) / 255.
+inline uint32_t blend_rgb(uint32_t under, uint32_t over, int coverage) {
+    Rgb u = unpack_rgb(under), o = unpack_rgb(over);
+    auto mix = [coverage](int a, int b) { return uint8_t((a * (255 - coverage) + b * coverage + 127) / 255); };
+    return pack_rgb({mix(u.r, o.r), mix(u.g, o.g), mix(u.b, o.b)});
+}
 uint32_t background_pixel_locked();                 // colour the background index shows
 void fill_pixels_locked(int x1, int y1, int x2, int y2, uint32_t colour); // window pixels, inclusive, clipped to the surface
 void resize_surface_locked(int width, int height, int rows, int columns); // reallocates pixels and grid, blank in the background colour
@@ -90,6 +98,10 @@ void draw_console_glyph_locked(char32_t character, int x, int y, int width, int 
                                uint32_t foreground, uint32_t background);
 void draw_console_glyph_into_locked(std::vector<uint32_t>& pixels, int pixels_width, int pixels_height, char32_t character,
                                     int x, int y, int width, int height, uint32_t foreground, uint32_t background);
+// Draws `text` into console cells of such a picture from (row, column), 1-based,
+// in palette colours; it stops at the last column (no wrap).
+void draw_text_cells_into_locked(std::vector<uint32_t>& pixels, int pixels_width, int pixels_height, int row, int column,
+                                 std::string_view text, int text_color, int background_color);
 void set_console_font_locked(const std::string& face, int pixel_size); // pixel_size <= 0: fit the cell
 void reset_fonts_locked();                          // graphics font back to none, faces stay loaded
 

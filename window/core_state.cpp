@@ -27,7 +27,6 @@ static Backend* g_backend = nullptr;
 static std::string g_console_face = DEFAULT_CONSOLE_FACE;   // set by configure_window
 static int g_console_font_size = 0;                          // pixels; 0 = fit the cell
 
-
 // Sets the backend the core calls (nullptr = none).
 void install_backend(Backend* backend) { g_backend = backend; }
 // Returns the installed backend, or nullptr.

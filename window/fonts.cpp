@@ -33,6 +33,7 @@
 #include <unordered_map>
 #include <mutex>
 
+#include "common/utf8.hpp"       // text cells are drawn character by character
 #include "window/backend.hpp"
 #include "window/core.hpp"
 #include "window/font_description.hpp"
@@ -421,9 +422,8 @@ void set_console_font_locked(const std::string& name, int pixel_size) {
     f.cell_width = 0;  // fit again on the next glyph
 }
 
-// Returns the blended pixels of a colour pair: coverage a mixes each channel as
-// (background·(255 − a) + foreground·a + 127) / 255, the nearest value; 0 and
-// 255 are the colours themselves. A pair met recently is reused, so a glyph
+// Returns the blended pixels of a colour pair, one per coverage (blend_rgb of
+// the foreground on the background). A pair met recently is reused, so a glyph
 // pixel costs one table load instead of three divisions.
 static const BlendTable& blend_table(uint32_t foreground, uint32_t background) {
     for (const BlendTable& table : g_blend_tables)
@@ -433,13 +433,7 @@ static const BlendTable& blend_table(uint32_t foreground, uint32_t background) {
     table.foreground = foreground;
     table.background = background;
     table.filled = true;
-    Rgb fg = unpack_rgb(foreground), bg = unpack_rgb(background);
-    for (int a = 1; a < 255; ++a) {
-        auto mix = [a](int b, int f) { return uint8_t((b * (255 - a) + f * a + 127) / 255); };
-        table.pixel[size_t(a)] = pack_rgb({mix(bg.r, fg.r), mix(bg.g, fg.g), mix(bg.b, fg.b)});
-    }
-    table.pixel[0] = background;
-    table.pixel[255] = foreground;
+    for (int a = 0; a <= 255; ++a) table.pixel[size_t(a)] = blend_rgb(background, foreground, a);
     return table;
 }
 
@@ -463,6 +457,19 @@ void draw_console_glyph_locked(char32_t character, int x, int y, int width, int 
                                uint32_t background) {
     Surface& s = surface();
     draw_console_glyph_into_locked(s.pixels, s.width, s.height, character, x, y, width, height, foreground, background);
+}
+
+// Draws text into console cells of a picture of the window, up to the last column.
+void draw_text_cells_into_locked(std::vector<uint32_t>& pixels, int pixels_width, int pixels_height, int row, int column,
+                                 std::string_view text, int text_color, int background_color) {
+    const CoreState& c = core();
+    const uint32_t foreground = pack_rgb(palette_rgb(text_color)), background = pack_rgb(palette_rgb(background_color));
+    for (size_t pos = 0; pos < text.size() && column <= c.columns; ++column) {
+        DecodedCharacter ch = decode_character(text, pos);
+        pos += ch.length;
+        draw_console_glyph_into_locked(pixels, pixels_width, pixels_height, ch.code, (column - 1) * c.cell_width,
+                                       (row - 1) * c.cell_height, c.cell_width, c.cell_height, foreground, background);
+    }
 }
 
 // Forgets the graphics font (faces stay loaded for the next selection).

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "common/fields.hpp"    // format_integer
-#include "common/utf8.hpp"
 #include "window/backend.hpp"
 #include "window/core.hpp"
 #include "window/window.hpp"
@@ -59,18 +58,9 @@ namespace tarno::window_internal {
 // The note's cells, clipped to the row (it never wraps) and to the frame.
 void draw_progress_note_locked(std::vector<uint32_t>& frame, int width, int height) {
     const Surface& s = surface();
-    const CoreState& c = core();
     if (s.progress_note.empty() || frame.size() != size_t(width) * size_t(height)) return;
-    const uint32_t fg = pack_rgb(palette_rgb(s.progress_note_text_color));
-    const uint32_t bg = pack_rgb(palette_rgb(s.progress_note_background_color));
-    const int y = (s.progress_note_row - 1) * c.cell_height;
-    int column = s.progress_note_column;
-    for (size_t pos = 0; pos < s.progress_note.size() && column <= c.columns; ++column) {
-        DecodedCharacter ch = decode_character(s.progress_note, pos);
-        pos += ch.length;
-        draw_console_glyph_into_locked(frame, width, height, ch.code, (column - 1) * c.cell_width, y, c.cell_width,
-                                       c.cell_height, fg, bg);
-    }
+    draw_text_cells_into_locked(frame, width, height, s.progress_note_row, s.progress_note_column, s.progress_note,
+                                s.progress_note_text_color, s.progress_note_background_color);
 }
 
 }  // namespace tarno::window_internal
